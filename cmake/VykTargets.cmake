@@ -1,0 +1,47 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# Folders appear as subsystems land; a missing one is simply not built yet.
+function(vyk_add_folder dir)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# vyk_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# A GoogleTest program whose cases CTest discovers one by one.
+function(vyk_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")
+  if("thread" IN_LIST ARG_LABELS)
+    set_property(GLOBAL APPEND PROPERTY VYK_THREAD_TESTS ${name})
+  endif()
+endfunction()
+
+# The ThreadSanitizer build only needs the programs of the tests labelled "thread".
+function(vyk_add_thread_tests_target)
+  get_property(tests GLOBAL PROPERTY VYK_THREAD_TESTS)
+  add_custom_target(thread_tests)
+  if(tests)
+    add_dependencies(thread_tests ${tests})
+  endif()
+endfunction()
+
+# vyk_bench(NAME SOURCES ... LIBS ...)
+function(vyk_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+endfunction()
+
+# vyk_fuzz(NAME SOURCES ... LIBS ...): a libFuzzer target, built only with clang.
+function(vyk_fuzz name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
