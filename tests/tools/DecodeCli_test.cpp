@@ -1,0 +1,145 @@
+#include "DecodeCli.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "Laserencode.h"
+
+namespace {
+
+using decodecli::Run;
+
+class TempFile {
+public:
+    explicit TempFile(const std::vector<uint8_t>& bytes) {
+        char name[] = "/tmp/vyk-decode-XXXXXX";
+        const int fd = mkstemp(name);
+        path_ = name;
+        std::FILE* f = fdopen(fd, "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    ~TempFile() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result RunWith(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = Run(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<uint8_t> Stream() {
+    std::vector<uint8_t> bytes;
+    const auto add = [&](const auto& packet) { bytes.insert(bytes.end(), packet.begin(), packet.end()); };
+    add(laserencode::EncodePacket4(7, 5768));
+    add(laserencode::EncodePacket4(1500, 0));
+    add(laserencode::EncodePacket4(3000, 2880));
+    add(laserencode::EncodePacket3(159, 2));
+    add(laserencode::EncodePacket5(9, 0x8000));
+    const std::string line = "#CARTF4,12,0x1A,7,9\r\n";
+    bytes.insert(bytes.end(), line.begin(), line.end());
+    add(laserencode::EncodePacket3(20));
+    return bytes;
+}
+
+TEST(DecodeCli, PrintsOneLinePerRecord) {
+    const TempFile file(Stream());
+    const Result r = RunWith({file.path()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "laser,angle,distance,aux1,aux2,aux3\n"
+              "0,5768,7,0,0,0\n"
+              "0,0,1500,0,0,0\n"
+              "0,2880,3000,0,0,0\n"
+              "2,7,159,0,0,0\n"
+              "0,-32768,9,0,0,0\n"
+              "0,244,12,26,9,7\n"
+              "0,7,20,0,0,0\n");
+}
+
+TEST(DecodeCli, LimitAppliesPerPacketKind) {
+    const TempFile file(Stream());
+    const Result r = RunWith({"--limit", "1500", file.path()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "laser,angle,distance,aux1,aux2,aux3\n"
+              "0,5768,7,0,0,0\n"
+              "2,7,159,0,0,0\n"
+              "0,-32768,9,0,0,0\n"
+              "0,244,12,26,9,7\n"
+              "0,7,20,0,0,0\n");
+}
+
+TEST(DecodeCli, ChunksLosePacketsCutInTwo) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 10; ++i) {
+        const auto packet = laserencode::EncodePacket4(100 + i, i);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    const TempFile file(bytes);
+    const auto lines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') - 1; };
+    EXPECT_EQ(lines(RunWith({file.path()}).out), 10);
+    EXPECT_EQ(lines(RunWith({"--chunk", "4", file.path()}).out), 10);
+    // Six-byte pieces cut every packet that straddles a boundary.
+    const Result cut = RunWith({"--chunk", "6", file.path()});
+    EXPECT_EQ(cut.code, 0);
+    EXPECT_LT(lines(cut.out), 10);
+    EXPECT_EQ(lines(RunWith({"--chunk", "1", file.path()}).out), 0);
+}
+
+TEST(DecodeCli, EmptyFilePrintsTheHeaderOnly) {
+    const TempFile file({});
+    const Result r = RunWith({file.path()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "laser,angle,distance,aux1,aux2,aux3\n");
+}
+
+TEST(DecodeCli, MissingFileNamesIt) {
+    const Result r = RunWith({"/nonexistent/recording.bin"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("/nonexistent/recording.bin"), std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST(DecodeCli, BadArgumentsGiveUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--limit"},
+        {"--limit", "abc", "f"},
+        {"--limit", "2147483648", "f"},
+        {"--limit", "12x", "f"},
+        {"--chunk", "0", "f"},
+        {"--chunk", "-3", "f"},
+        {"--bogus", "f"},
+        {"a", "b"},
+    };
+    for (const auto& args : cases) {
+        const Result r = RunWith(args);
+        EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.err.rfind("usage: vyk-decode", 0), 0u);
+    }
+}
+
+TEST(DecodeCli, AcceptsTheWholeSignedRange) {
+    const TempFile file(Stream());
+    EXPECT_EQ(RunWith({"--limit", "-2147483648", file.path()}).code, 0);
+    EXPECT_EQ(RunWith({"--limit", "2147483647", file.path()}).code, 0);
+}
+
+}  // namespace
