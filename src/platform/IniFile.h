@@ -1,0 +1,32 @@
+#pragma once
+
+// An INI file read and written like Windows' private profile functions: sections and keys match
+// without regard to case, values are trimmed, the text is GBK, every write reaches the disk at
+// once and leaves the rest of the file (comments, other sections, order) as it was. A missing
+// file reads as defaults and is created by the first write.
+
+#include <QString>
+
+class IniFile {
+public:
+    explicit IniFile(QString path);
+
+    QString Path() const { return path_; }
+
+    // Decimal or hexadecimal ("$1F", "0x1F"), optionally signed; anything else gives the default.
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    // An integer that is not 0.
+    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+    // A key that is present with an empty value reads as "", not as the default.
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+
+    void WriteInteger(const QString& section, const QString& key, int value);
+    // Written as "1" or "0".
+    void WriteBool(const QString& section, const QString& key, bool value);
+    // Returns nothing, as the profile functions; a file that cannot be written keeps its text.
+    void WriteString(const QString& section, const QString& key, const QString& value);
+
+private:
+    QString path_;
+};
