@@ -22,6 +22,8 @@ constexpr int kInfoT1 = 5770;               // value: T1; zone tool: outputs' st
 constexpr int kInfoLateMarkFirst = 5771;    // 5771..5784: marks
 constexpr int kInfoLast = 5784;
 constexpr int kRevolutionCounterModulo = 2048;
+constexpr int kFrequencyInfoScale = 2000;   // 5760 value v = kFrequencyInfoScale / Hz
+constexpr int kOutputStateGroupShift = 6;   // 5770 value: outputs in bits 0..2, group above
 
 // The angle field of a 3-byte packet, which carries no angle.
 constexpr int kPacket3Angle = 7;
@@ -91,6 +93,7 @@ constexpr uint8_t kFileInfoHead = 0xAA;
 constexpr char kFileInfoTag[] = "UBOOT";
 constexpr int kFileInfoReplySize = 14;
 constexpr int kUpgradeImageCapacity = 262144;
+constexpr int kMaxFirmwareSize = 65536;     // largest image the boot loader takes
 
 // Line settings: no parity, 8 data bits, 1 stop bit.
 constexpr int kDataBits = 8;
