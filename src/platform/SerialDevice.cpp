@@ -219,9 +219,10 @@ IoResult SerialDevice::Read(uint8_t* buffer, int count) {
             lastByte = GetTickCount();
             continue;
         }
-        if (got < 0 && errno != EAGAIN && errno != EINTR) {
+        // A terminal reads 0 bytes only once the far end hung up.
+        if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
             result.failure = IoFailure::Issue;
-            result.error = errno;
+            result.error = got == 0 ? EIO : errno;
             return result;
         }
         int wait = Remaining(start, total);
@@ -313,7 +314,9 @@ int SerialDevice::WaitEventOrLine(std::initializer_list<const ManualResetEvent*>
             if (entries[i].revents != 0) return i;
         }
         const short revents = entries[device].revents;
-        if (revents & (POLLERR | POLLNVAL | POLLHUP) && !(revents & POLLIN)) {
+        // Bytes that came before a hang-up are still delivered; after them the wait fails.
+        int waiting = 0;
+        if (revents & (POLLERR | POLLNVAL | POLLHUP) && !(BytesWaiting(&waiting) && waiting > 0)) {
             errno = EIO;
             return -1;
         }

@@ -1,0 +1,109 @@
+#include "IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "TextCodec.h"
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    QString Write(const QByteArray& bytes) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    QByteArray Contents() const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath("VYK-10.ini");
+};
+
+TEST_F(IniFileTest, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Port", "Baud", 115200), 115200);
+    EXPECT_EQ(ini.ReadString("Port", "Name", "COM1"), "COM1");
+    EXPECT_TRUE(ini.ReadBool("Port", "Auto", true));
+    EXPECT_FALSE(QFile::exists(path));
+
+    ini.WriteInteger("Port", "Baud", 921600);
+    EXPECT_EQ(Contents(), "[Port]\nBaud=921600\n");
+    EXPECT_EQ(IniFile(path).ReadInteger("port", "BAUD", 0), 921600);
+}
+
+TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmedAndUnquoted) {
+    Write("; settings\r\n[Setting]\r\n  Mode =  3  \r\nname= \"a b \" \r\nq='x'\r\nEmpty=\r\n"
+          "[Other]\r\nMode=9\r\n");
+    const IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("SETTING", "mode", -1), 3);
+    EXPECT_EQ(ini.ReadInteger("other", "MODE", -1), 9);
+    EXPECT_EQ(ini.ReadString("setting", "Name", ""), "a b ");
+    EXPECT_EQ(ini.ReadString("setting", "q", ""), "x");
+    // Present but empty is not missing.
+    EXPECT_EQ(ini.ReadString("setting", "empty", "dflt"), "");
+    EXPECT_EQ(ini.ReadString("setting", "absent", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadString("absent", "mode", "dflt"), "dflt");
+}
+
+TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"12", 12},          {" -7 ", -7},      {"+5", 5},           {"$1F", 31},
+        {"0x1F", 31},        {"0X1f", 31},      {"-$10", -16},       {"$FFFFFFFF", -1},
+        {"2147483647", 2147483647},             {"-2147483648", -2147483647 - 1},
+        {"2147483648", 77},  {"$100000000", 77}, {"12abc", 77},      {"1.5", 77},
+        {"", 77},            {"abc", 77},       {"$", 77},           {"0x", 77},
+        {"-", 77},           {"１２", 77},
+    };
+    IniFile ini(path);
+    for (const auto& c : cases) {
+        ini.WriteString("N", "v", QString::fromUtf8(c.text));
+        EXPECT_EQ(ini.ReadInteger("N", "v", 77), c.expected) << c.text;
+    }
+}
+
+TEST_F(IniFileTest, BooleansAreIntegersNotZero) {
+    IniFile ini(path);
+    ini.WriteBool("B", "on", true);
+    ini.WriteBool("B", "off", false);
+    EXPECT_EQ(Contents(), "[B]\non=1\noff=0\n");
+    const struct {
+        const char* text;
+        bool fallback;
+        bool expected;
+    } cases[] = {{"1", false, true}, {"0", true, false}, {"2", false, true},
+                 {"$0", true, false}, {"yes", true, true}, {"yes", false, false}};
+    for (const auto& c : cases) {
+        ini.WriteString("B", "v", c.text);
+        EXPECT_EQ(ini.ReadBool("B", "v", c.fallback), c.expected) << c.text;
+    }
+}
+
+TEST_F(IniFileTest, WritesKeepTheRestOfTheFile) {
+    Write("; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=2\r\n\r\n[B]\r\nz=3\r\n");
+    IniFile ini(path);
+    ini.WriteInteger("a", "Y", 20);
+    ini.WriteString("A", "new", "n");
+    ini.WriteString("C", "w", "c");
+    EXPECT_EQ(Contents(),
+              "; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=20\r\nnew=n\r\n\r\n[B]\r\nz=3\r\n"
+              "[C]\r\nw=c\r\n");
+}
+
+TEST_F(IniFileTest, TextIsGbkOnDisk) {
+    IniFile ini(path);
+    ini.WriteString("中文", "名称", "串口设置");
+    EXPECT_EQ(Contents(), ToGbk("[中文]\n名称=串口设置\n"));
+    EXPECT_EQ(IniFile(path).ReadString("中文", "名称", ""), "串口设置");
+}
+
+}  // namespace
