@@ -21,14 +21,15 @@ function(vyk_test name)
   endif()
 endfunction()
 
-# The ThreadSanitizer build only needs the programs of the tests labelled "thread".
-function(vyk_add_thread_tests_target)
-  get_property(tests GLOBAL PROPERTY VYK_THREAD_TESTS)
-  add_custom_target(thread_tests)
-  if(tests)
-    add_dependencies(thread_tests ${tests})
+# vyk_group_target(TARGET PROPERTY): a target that builds everything collected in PROPERTY.
+function(vyk_group_target target property)
+  get_property(members GLOBAL PROPERTY ${property})
+  add_custom_target(${target})
+  if(members)
+    add_dependencies(${target} ${members})
   endif()
 endfunction()
+
 
 # vyk_bench(NAME SOURCES ... LIBS ...)
 function(vyk_bench name)
@@ -44,4 +45,5 @@ function(vyk_fuzz name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_property(GLOBAL APPEND PROPERTY VYK_FUZZERS ${name})
 endfunction()

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "PacketLayout.h"
 #include "ScannerInterface.h"
 
 namespace {
@@ -18,7 +19,6 @@ constexpr std::array<uint8_t, 256> MakeBitCounts() {
 constexpr std::array<uint8_t, 256> cbit = MakeBitCounts();
 
 constexpr uint8_t kEndMark = 0x80;
-
 bool IsBlank(uint8_t c) { return c == ' '; }
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
@@ -116,35 +116,16 @@ int TLaserDecode::FindPacketEnd(const uint8_t* bytes, int count) {
     return count;
 }
 
-static int SentCheck(const uint8_t* bytes) { return (bytes[0] >> 4) & 7; }
-
 bool TLaserDecode::DecodePacket3(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
-    if (PacketCheck(b, 3) != SentCheck(b)) return false;
-    const int32_t distance = ((b[0] & 1) << 14) + ((b[1] & 127) << 7) + (b[2] & 127);
-    if (static_cast<uint32_t>(distance) > distanceLimit) return false;
-    point.distance = distance;
-    point.angle = scanner::kPacket3Angle;
-    point.laser = (b[0] >> 1) & 7;
-    return true;
+    return PacketCheck(b, 3) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked3(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodePacket4(ScanPoint& point, const uint8_t* b, int32_t distanceLimit) {
-    if (PacketCheck(b, 4) != SentCheck(b)) return false;
-    point.distance = ((((b[0] & 15) << 7) + (b[1] & 127)) << 1) + ((b[2] & 0x40) ? 1 : 0);
-    point.angle = static_cast<int16_t>(((b[2] & 63) << 7) + (b[3] & 127));
-    point.laser = 0;
-    return point.distance < distanceLimit || point.angle >= scanner::kInfoFirst;
+    return PacketCheck(b, 4) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked4(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodePacket5(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
-    if (PacketCheck(b, 5) != SentCheck(b)) return false;
-    const int32_t distance = ((b[1] & 127) << 7) + (b[2] & 127);
-    if (static_cast<uint32_t>(distance) > distanceLimit) return false;
-    const uint16_t angle = ((b[0] & 3) << 14) + ((b[3] & 127) << 7) + (b[4] & 127);
-    point.distance = distance;
-    point.angle = static_cast<int16_t>(angle);
-    point.laser = (b[3] >> 3) & 1;
-    return true;
+    return PacketCheck(b, 5) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked5(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int length) {
@@ -182,63 +163,9 @@ bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int l
     return true;
 }
 
-int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
-                               int32_t distanceLimit) const {
-    const uint8_t* pos = bytes;
-    int remaining = count;
-    int written = 0;
-    int lastStep = 0;
-    const uint32_t unsignedLimit = static_cast<uint32_t>(distanceLimit);
-    auto advance = [&](int n) {
-        pos += n;
-        remaining -= n;
-    };
-
-    while (remaining > 2 && written < capacity) {
-        if (*pos & kEndMark) {
-            advance(1);
-            continue;
-        }
-        if (progress_) {
-            const int step = (count - remaining) >> kProgressStepShift;
-            if (step != lastStep) {
-                lastStep = step;
-                progress_(kProgressLabel, step, count >> kProgressStepShift);
-            }
-        }
-        const int end = FindPacketEnd(pos, remaining);
-        if (end == remaining) {
-            return written + ScanTextLines(points + written, capacity - written, pos, remaining);
-        }
-        switch (end) {
-            case 1:
-                advance(2);
-                break;
-            case 2:
-                written += DecodePacket3(points[written], pos, unsignedLimit);
-                advance(3);
-                break;
-            case 3:
-                written += DecodePacket4(points[written], pos, distanceLimit);
-                advance(4);
-                break;
-            case 4:
-                written += DecodePacket5(points[written], pos, unsignedLimit);
-                advance(5);
-                break;
-            default:
-                written += ScanTextLines(points + written, capacity - written, pos, end - 2);
-                advance(end - 2);
-                break;
-        }
-    }
-    return written;
-}
-
 int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count) {
-    constexpr int kMinSegment = 11;
     constexpr int kMaxIgnoredLine = 8;
-    if (count < kMinSegment) return 0;
+    if (count < kMinTextSegment) return 0;
     int index = 0;
     int accepted = 0;
     while (accepted < capacity) {

@@ -22,6 +22,7 @@ public:
 
     static constexpr char kProgressLabel[] = "解析数据文件...";
     static constexpr int kProgressStepShift = 18;   // a step is 262,144 bytes
+    static constexpr int kMinTextSegment = 11;      // ScanTextLines never searches a shorter one
 
     static int PacketCheck(const uint8_t* bytes, int length);
     static int FindPacketEnd(const uint8_t* bytes, int count);
