@@ -190,6 +190,12 @@ int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* b
             // was checked once.
             const uint64_t marks = EndMarkBits(pos);
             uint64_t packetStarts = ~marks & ((marks << 1) | 1);
+            // A run of one byte is a two-byte group, which only moves on. Dropped here, its
+            // progress report falls to the next packet, which is the same unless a step
+            // boundary lies in this window.
+            if (!reportProgress || ((count - remaining + kWindow) >> kProgressStepShift) == lastStep) {
+                packetStarts &= ~(marks >> 1);
+            }
             int at = kWindow;   // with no packet start left, the rest is end marks to skip
             bool handOver = false;
             while (packetStarts) {
