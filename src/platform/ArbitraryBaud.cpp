@@ -5,7 +5,8 @@
 
 bool SetArbitraryBaud(int fd, int baud) {
     struct termios2 tio;
-    if (ioctl(fd, TCGETS2, &tio) != 0) return false;
+    if (ioctl(fd, TCGETS2, &tio) != 0)
+        return false;
     tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     tio.c_ispeed = static_cast<speed_t>(baud);
@@ -15,6 +16,7 @@ bool SetArbitraryBaud(int fd, int baud) {
 
 int GetActualBaud(int fd) {
     struct termios2 tio;
-    if (ioctl(fd, TCGETS2, &tio) != 0) return -1;
+    if (ioctl(fd, TCGETS2, &tio) != 0)
+        return -1;
     return static_cast<int>(tio.c_ospeed);
 }

@@ -10,10 +10,13 @@
 #include <vector>
 
 ManualResetEvent::ManualResetEvent() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (fd_ < 0) throw std::runtime_error("eventfd");
+    if (fd_ < 0)
+        throw std::runtime_error("eventfd");
 }
 
-ManualResetEvent::~ManualResetEvent() { close(fd_); }
+ManualResetEvent::~ManualResetEvent() {
+    close(fd_);
+}
 
 void ManualResetEvent::Set() {
     const uint64_t one = 1;
@@ -36,10 +39,13 @@ int WaitAny(std::initializer_list<const ManualResetEvent*> events, int timeoutMs
     for (const ManualResetEvent* event : events) entries.push_back({event->Fd(), POLLIN, 0});
     for (;;) {
         const int ready = poll(entries.data(), entries.size(), timeoutMs);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return -1;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return -1;
         for (size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].revents != 0) return static_cast<int>(i);
+            if (entries[i].revents != 0)
+                return static_cast<int>(i);
         }
     }
 }

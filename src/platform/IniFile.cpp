@@ -18,37 +18,46 @@ struct Text {
 Text Load(const QString& path) {
     Text text;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return text;
+    if (!file.open(QIODevice::ReadOnly))
+        return text;
     const QString all = FromGbk(file.readAll());
-    if (all.contains("\r\n")) text.eol = "\r\n";
+    if (all.contains("\r\n"))
+        text.eol = "\r\n";
     text.lines = all.split('\n');
-    if (!text.lines.isEmpty() && text.lines.last().isEmpty()) text.lines.removeLast();
+    if (!text.lines.isEmpty() && text.lines.last().isEmpty())
+        text.lines.removeLast();
     for (QString& line : text.lines) {
-        if (line.endsWith('\r')) line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
     }
     return text;
 }
 
 bool Save(const QString& path, const Text& text) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     file.write(ToGbk(text.lines.join(text.eol) + text.eol));
     return file.commit();
 }
 
-bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool Same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // The name of a section header line, or nothing for other lines.
 std::optional<QString> SectionName(const QString& line) {
     const QString trimmed = line.trimmed();
-    if (!trimmed.startsWith('[')) return std::nullopt;
+    if (!trimmed.startsWith('['))
+        return std::nullopt;
     const int close = trimmed.indexOf(']');
     return trimmed.mid(1, close < 0 ? -1 : close - 1).trimmed();
 }
 
 std::optional<QString> KeyName(const QString& line) {
     const int equals = line.indexOf('=');
-    if (equals < 0) return std::nullopt;
+    if (equals < 0)
+        return std::nullopt;
     return line.left(equals).trimmed();
 }
 
@@ -62,22 +71,26 @@ Span FindSection(const Text& text, const QString& section) {
     Span span;
     for (int i = 0; i < text.lines.size(); ++i) {
         const std::optional<QString> name = SectionName(text.lines[i]);
-        if (!name) continue;
+        if (!name)
+            continue;
         if (span.header >= 0) {
             span.end = i;
             return span;
         }
-        if (Same(*name, section)) span.header = i;
+        if (Same(*name, section))
+            span.header = i;
     }
     span.end = text.lines.size();
     return span;
 }
 
 int FindKey(const Text& text, const Span& span, const QString& key) {
-    if (span.header < 0) return -1;
+    if (span.header < 0)
+        return -1;
     for (int i = span.header + 1; i < span.end; ++i) {
         const std::optional<QString> name = KeyName(text.lines[i]);
-        if (name && Same(*name, key)) return i;
+        if (name && Same(*name, key))
+            return i;
     }
     return -1;
 }
@@ -85,12 +98,14 @@ int FindKey(const Text& text, const Span& span, const QString& key) {
 std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
     const Text text = Load(path);
     const int line = FindKey(text, FindSection(text, section), key);
-    if (line < 0) return std::nullopt;
+    if (line < 0)
+        return std::nullopt;
     const QString& entry = text.lines[line];
     QString value = entry.mid(entry.indexOf('=') + 1).trimmed();
     const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
-    if (quoted) value = value.mid(1, value.size() - 2);
+    if (quoted)
+        value = value.mid(1, value.size() - 2);
     return value;
 }
 
@@ -110,18 +125,22 @@ std::optional<int> ParseInteger(const QString& text) {
         base = 16;
         digits.remove(0, 2);
     }
-    if (digits.isEmpty()) return std::nullopt;
+    if (digits.isEmpty())
+        return std::nullopt;
     for (const QChar c : digits) {
         const bool ok = base == 10 ? c.isDigit() && c.unicode() < 128 : isxdigit(c.unicode()) != 0;
-        if (!ok || c.unicode() >= 128) return std::nullopt;
+        if (!ok || c.unicode() >= 128)
+            return std::nullopt;
     }
     bool ok = false;
     const qulonglong magnitude = digits.toULongLong(&ok, base);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     // Hexadecimal may spell the 32 bits of a negative number ("$FFFFFFFF" is -1).
     const qulonglong limit =
         base == 16 ? 0xFFFFFFFFull : qulonglong(std::numeric_limits<int>::max()) + negative;
-    if (magnitude > limit) return std::nullopt;
+    if (magnitude > limit)
+        return std::nullopt;
     const int value = static_cast<int>(static_cast<uint32_t>(magnitude));
     return negative ? static_cast<int>(0u - static_cast<uint32_t>(value)) : value;
 }
@@ -132,7 +151,8 @@ IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
     const std::optional<QString> value = Lookup(path_, section, key);
-    if (!value) return defaultValue;
+    if (!value)
+        return defaultValue;
     return ParseInteger(*value).value_or(defaultValue);
 }
 

@@ -24,12 +24,12 @@ struct BaudConstant {
 };
 
 constexpr BaudConstant kStandardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
     {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
     {3500000, B3500000}, {4000000, B4000000},
 };
@@ -39,18 +39,23 @@ bool CloseEnough(int actual, int wanted) {
     return std::abs(static_cast<long long>(actual) - wanted) * 100 <= 2LL * wanted;
 }
 
-uint32_t Elapsed(uint32_t since) { return GetTickCount() - since; }
+uint32_t Elapsed(uint32_t since) {
+    return GetTickCount() - since;
+}
 
 // Milliseconds left of a limit that began at start; -1 for no limit.
 int Remaining(uint32_t start, uint64_t limit) {
-    if (limit == 0) return -1;
+    if (limit == 0)
+        return -1;
     const uint32_t spent = Elapsed(start);
     return spent >= limit ? 0 : static_cast<int>(limit - spent);
 }
 
 int Earlier(int a, int b) {
-    if (a < 0) return b;
-    if (b < 0) return a;
+    if (a < 0)
+        return b;
+    if (b < 0)
+        return a;
     return a < b ? a : b;
 }
 
@@ -58,8 +63,10 @@ bool PollOne(int fd, short events, int timeoutMs, short* revents) {
     pollfd entry{fd, events, 0};
     for (;;) {
         const int ready = poll(&entry, 1, timeoutMs);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return false;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return false;
         *revents = ready == 0 ? 0 : entry.revents;
         return true;
     }
@@ -68,8 +75,8 @@ bool PollOne(int fd, short events, int timeoutMs, short* revents) {
 }  // namespace
 
 void MakeRaw(termios* tio) {
-    tio->c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                      IXANY | INPCK);
+    tio->c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio->c_oflag &= ~OPOST;
     tio->c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio->c_cflag &= ~(CRTSCTS | HUPCL);
@@ -105,13 +112,23 @@ bool BuildLineSettings(const char* definition, LineSettings* settings) {
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
     constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |= kSizes[data - 5];
-    if (stop == 2) tio.c_cflag |= CSTOPB;
+    if (stop == 2)
+        tio.c_cflag |= CSTOPB;
     switch (parity | 0x20) {
-        case 'e': tio.c_cflag |= PARENB; break;
-        case 'o': tio.c_cflag |= PARENB | PARODD; break;
-        case 'm': tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case 's': tio.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case 'e':
+            tio.c_cflag |= PARENB;
+            break;
+        case 'o':
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case 'm':
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 's':
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
     // A rate without a constant keeps the old constant here; SetState applies it via termios2.
     SetStandardBaud(&tio, baud);
@@ -123,7 +140,8 @@ bool SerialDevice::Open(const QString& path) {
     Close();
     const QByteArray name = path.toLocal8Bit();
     const int fd = open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     termios tio;
     if (tcgetattr(fd, &tio) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno == EWOULDBLOCK ? EBUSY : errno;
@@ -144,29 +162,34 @@ bool SerialDevice::Open(const QString& path) {
 }
 
 void SerialDevice::Close() {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     ioctl(fd_, TIOCNXCL);
     close(fd_);
     fd_ = -1;
 }
 
 bool SerialDevice::SetTimeouts(const CommTimeouts& timeouts) {
-    if (fd_ < 0) return errno = EBADF, false;
+    if (fd_ < 0)
+        return errno = EBADF, false;
     timeouts_ = timeouts;
     return true;
 }
 
 bool SerialDevice::SetEventMask(uint32_t mask) {
-    if (fd_ < 0) return errno = EBADF, false;
+    if (fd_ < 0)
+        return errno = EBADF, false;
     eventMask_ = mask;
     LineCounts counts;
     hasLineCounts_ = ReadLineCounts(&counts);
-    if (hasLineCounts_) lineCounts_ = counts;
+    if (hasLineCounts_)
+        lineCounts_ = counts;
     return true;
 }
 
 bool SerialDevice::GetState(LineSettings* settings) const {
-    if (tcgetattr(fd_, &settings->tio) != 0) return false;
+    if (tcgetattr(fd_, &settings->tio) != 0)
+        return false;
     settings->baud = GetActualBaud(fd_);
     settings->eventChar = eventChar_;
     int lines = 0;
@@ -177,10 +200,13 @@ bool SerialDevice::GetState(LineSettings* settings) const {
 bool SerialDevice::SetState(const LineSettings& settings) {
     termios wanted = settings.tio;
     const bool standard = SetStandardBaud(&wanted, settings.baud);
-    if (tcsetattr(fd_, TCSANOW, &wanted) != 0) return false;
-    if (!standard && !SetArbitraryBaud(fd_, settings.baud)) return false;
+    if (tcsetattr(fd_, TCSANOW, &wanted) != 0)
+        return false;
+    if (!standard && !SetArbitraryBaud(fd_, settings.baud))
+        return false;
     termios kept;
-    if (tcgetattr(fd_, &kept) != 0) return false;
+    if (tcgetattr(fd_, &kept) != 0)
+        return false;
     constexpr tcflag_t kFrame = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
     const int actual = GetActualBaud(fd_);
     if ((kept.c_cflag & kFrame) != (wanted.c_cflag & kFrame) || actual < 0 ||
@@ -199,13 +225,15 @@ bool SerialDevice::Purge() {
     return tcflush(fd_, TCIOFLUSH) == 0;
 }
 
-bool SerialDevice::BytesWaiting(int* count) const { return ioctl(fd_, FIONREAD, count) == 0; }
+bool SerialDevice::BytesWaiting(int* count) const {
+    return ioctl(fd_, FIONREAD, count) == 0;
+}
 
 IoResult SerialDevice::Read(uint8_t* buffer, int count) {
     IoResult result;
     const uint32_t start = GetTickCount();
-    const uint64_t total = static_cast<uint64_t>(timeouts_.readTotalMultiplier) * count +
-                           timeouts_.readTotalConstant;
+    const uint64_t total =
+        static_cast<uint64_t>(timeouts_.readTotalMultiplier) * count + timeouts_.readTotalConstant;
     uint32_t lastByte = start;
     while (result.count < count) {
         const ssize_t got = read(fd_, buffer + result.count, count - result.count);
@@ -229,14 +257,16 @@ IoResult SerialDevice::Read(uint8_t* buffer, int count) {
         if (result.count > 0 && timeouts_.readInterval != 0) {
             wait = Earlier(wait, Remaining(lastByte, timeouts_.readInterval));
         }
-        if (wait == 0) break;
+        if (wait == 0)
+            break;
         short revents = 0;
         if (!PollOne(fd_, POLLIN, wait, &revents)) {
             result.failure = IoFailure::Completion;
             result.error = errno;
             return result;
         }
-        if (revents == 0 && wait > 0) continue;  // the loop notices the limit
+        if (revents == 0 && wait > 0)
+            continue;  // the loop notices the limit
         if (revents & (POLLERR | POLLNVAL | POLLHUP) && !(revents & POLLIN)) {
             result.failure = IoFailure::Completion;
             result.error = EIO;
@@ -263,7 +293,8 @@ IoResult SerialDevice::Write(const uint8_t* bytes, int count) {
             return result;
         }
         const int wait = Remaining(start, total);
-        if (wait == 0) break;
+        if (wait == 0)
+            break;
         short revents = 0;
         if (!PollOne(fd_, POLLOUT, wait, &revents)) {
             result.failure = IoFailure::Completion;
@@ -276,7 +307,8 @@ IoResult SerialDevice::Write(const uint8_t* bytes, int count) {
 
 bool SerialDevice::ReadLineCounts(LineCounts* counts) const {
     serial_icounter_struct icount{};
-    if (ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;
+    if (ioctl(fd_, TIOCGICOUNT, &icount) != 0)
+        return false;
     counts->cts = icount.cts;
     counts->brk = icount.brk;
     counts->errors = icount.frame + icount.overrun + icount.parity + icount.buf_overrun;
@@ -286,12 +318,17 @@ bool SerialDevice::ReadLineCounts(LineCounts* counts) const {
 
 uint32_t SerialDevice::LineCountEvents() {
     LineCounts now;
-    if (!hasLineCounts_ || !ReadLineCounts(&now)) return 0;
+    if (!hasLineCounts_ || !ReadLineCounts(&now))
+        return 0;
     uint32_t events = 0;
-    if (now.cts != lineCounts_.cts) events |= EV_CTS;
-    if (now.brk != lineCounts_.brk) events |= EV_BREAK;
-    if (now.errors != lineCounts_.errors) events |= EV_ERR;
-    if (now.ring != lineCounts_.ring) events |= EV_RING;
+    if (now.cts != lineCounts_.cts)
+        events |= EV_CTS;
+    if (now.brk != lineCounts_.brk)
+        events |= EV_BREAK;
+    if (now.errors != lineCounts_.errors)
+        events |= EV_ERR;
+    if (now.ring != lineCounts_.ring)
+        events |= EV_RING;
     lineCounts_ = now;
     return events & eventMask_;
 }
@@ -308,10 +345,13 @@ int SerialDevice::WaitEventOrLine(std::initializer_list<const ManualResetEvent*>
     const int device = static_cast<int>(events.size());
     for (;;) {
         const int ready = poll(entries.data(), entries.size(), sampleMs);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return -1;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return -1;
         for (int i = 0; i < device; ++i) {
-            if (entries[i].revents != 0) return i;
+            if (entries[i].revents != 0)
+                return i;
         }
         const short revents = entries[device].revents;
         // Bytes that came before a hang-up are still delivered; after them the wait fails.
@@ -321,7 +361,8 @@ int SerialDevice::WaitEventOrLine(std::initializer_list<const ManualResetEvent*>
             return -1;
         }
         uint32_t happened = LineCountEvents();
-        if (revents & POLLIN) happened |= EV_RXCHAR & eventMask_;
+        if (revents & POLLIN)
+            happened |= EV_RXCHAR & eventMask_;
         if (happened != 0) {
             *lineEvents = happened;
             return device;
@@ -337,16 +378,23 @@ bool SerialDevice::TakeEventCharSeen() {
 
 bool SerialDevice::GetModemStatus(uint32_t* status) const {
     int lines = 0;
-    if (ioctl(fd_, TIOCMGET, &lines) != 0) return false;
+    if (ioctl(fd_, TIOCMGET, &lines) != 0)
+        return false;
     *status = (lines & TIOCM_CTS ? MS_CTS_ON : 0) | (lines & TIOCM_DSR ? MS_DSR_ON : 0) |
               (lines & TIOCM_RNG ? MS_RING_ON : 0) | (lines & TIOCM_CAR ? MS_RLSD_ON : 0);
     return true;
 }
 
 namespace {
-bool SetLine(int fd, int line, bool on) { return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0; }
+bool SetLine(int fd, int line, bool on) {
+    return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+}
 }  // namespace
 
-bool SerialDevice::SetDtr(bool on) { return SetLine(fd_, TIOCM_DTR, on); }
+bool SerialDevice::SetDtr(bool on) {
+    return SetLine(fd_, TIOCM_DTR, on);
+}
 
-bool SerialDevice::SetRts(bool on) { return SetLine(fd_, TIOCM_RTS, on); }
+bool SerialDevice::SetRts(bool on) {
+    return SetLine(fd_, TIOCM_RTS, on);
+}

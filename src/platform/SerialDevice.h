@@ -41,8 +41,8 @@ struct CommTimeouts {
 // The device-control block: termios plus what termios has no field for.
 struct LineSettings {
     termios tio{};
-    int baud = 0;          // any rate, also those without a B constant
-    char eventChar = 0;    // receiving it raises EV_RXFLAG
+    int baud = 0;        // any rate, also those without a B constant
+    char eventChar = 0;  // receiving it raises EV_RXFLAG
     bool rtsEnabled = false;
 };
 

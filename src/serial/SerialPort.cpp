@@ -5,6 +5,7 @@
 #include <QThread>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -23,8 +24,8 @@ struct Notification {
 
 // The order in which a line event's notifications go out.
 constexpr Notification kNotifications[] = {
-    {EV_CTS, SerialLineEvent::kCtsMessage},     {EV_BREAK, SerialLineEvent::kBreakMessage},
-    {EV_ERR, SerialLineEvent::kErrorMessage},   {EV_RING, SerialLineEvent::kRingMessage},
+    {EV_CTS, SerialLineEvent::kCtsMessage},       {EV_BREAK, SerialLineEvent::kBreakMessage},
+    {EV_ERR, SerialLineEvent::kErrorMessage},     {EV_RING, SerialLineEvent::kRingMessage},
     {EV_RXFLAG, SerialLineEvent::kRxFlagMessage},
 };
 
@@ -45,40 +46,48 @@ void ReceiveRing::Allocate() {
 }
 
 int ReceiveRing::Store(const uint8_t* bytes, int count) {
-    if (!slots_ || count <= 0) return 0;
+    if (!slots_ || count <= 0)
+        return 0;
     const int32_t write = write_.load(std::memory_order_relaxed);
     const int32_t read = read_.load(std::memory_order_acquire);
     int32_t room = read - write - 1;
-    if (room < 0) room += kSlots;
+    if (room < 0)
+        room += kSlots;
     const int32_t stored = std::min<int32_t>(count, room);
     const int32_t first = std::min<int32_t>(stored, kSlots - write);
     std::memcpy(slots_.get() + write, bytes, first);
     std::memcpy(slots_.get(), bytes + first, stored - first);
     int32_t next = write + stored;
-    if (next >= kSlots) next -= kSlots;
+    if (next >= kSlots)
+        next -= kSlots;
     write_.store(next, std::memory_order_release);
     return stored;
 }
 
 int ReceiveRing::Read(uint8_t* destination, int maxCount) {
-    if (!slots_ || maxCount <= 0) return 0;
+    if (!slots_ || maxCount <= 0)
+        return 0;
     const int32_t read = read_.load(std::memory_order_relaxed);
     const int32_t write = write_.load(std::memory_order_acquire);
     int32_t available = write - read;
-    if (available < 0) available += kSlots;
+    if (available < 0)
+        available += kSlots;
     const int32_t copied = std::min<int32_t>(maxCount, available);
     const int32_t first = std::min<int32_t>(copied, kSlots - read);
     std::memcpy(destination, slots_.get() + read, first);
     std::memcpy(destination + first, slots_.get(), copied - first);
     int32_t next = read + copied;
-    if (next >= kSlots) next -= kSlots;
+    if (next >= kSlots)
+        next -= kSlots;
     read_.store(next, std::memory_order_release);
     return copied;
 }
 
 TSerialPort::TSerialPort(Prompt& prompt, const IniFile* ini) : prompt_(prompt), ini_(ini) {}
 
-TSerialPort::~TSerialPort() { WaitForMonitorEnd(); }
+TSerialPort::~TSerialPort() {
+    WaitForMonitorEnd();
+}
 
 bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char parity,
                            int databits, int stopbits, uint32_t eventMask, int sendBufferSize) {
@@ -99,10 +108,11 @@ bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char 
     std::unique_lock<std::mutex> lock(portLock_);
     m_hComm.Close();
     char definition[80];
-    std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baud,
-                  parity, databits, stopbits);
+    std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baud, parity,
+                  databits, stopbits);
     const QString path = ComDevicePath(static_cast<int>(portnr), ini_);
-    if (path.isEmpty() || !m_hComm.Open(path)) return false;
+    if (path.isEmpty() || !m_hComm.Open(path))
+        return false;
 
     timeouts_ = {kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs};
     const char* failed = nullptr;
@@ -125,12 +135,14 @@ bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char 
     m_hComm.Purge();
     // Shown after the lock is released: the box runs an event loop whose timers may send.
     lock.unlock();
-    if (failed) ReportError(failed, error);
+    if (failed)
+        ReportError(failed, error);
     return true;
 }
 
 bool TSerialPort::StartMonitor() {
-    if (thread_.joinable()) return true;
+    if (thread_.joinable())
+        return true;
     // Set before the thread exists, so that a close right after the start waits for it.
     threadRunning_.store(true, std::memory_order_release);
     try {
@@ -144,7 +156,8 @@ bool TSerialPort::StartMonitor() {
 }
 
 void TSerialPort::SendBytes(const uint8_t* data, int length) {
-    if (!m_hComm || !sendBuffer_ || length < 0) return;
+    if (!m_hComm || !sendBuffer_ || length < 0)
+        return;
     const int count = std::min(length, sendBufferSize_);
     {
         std::lock_guard<std::mutex> lock(portLock_);
@@ -173,12 +186,14 @@ void TSerialPort::ClosePort() {
 }
 
 void TSerialPort::WaitForMonitorEnd() {
-    if (!thread_.joinable()) return;
+    if (!thread_.joinable())
+        return;
     // The monitor thread may sit in a notification or a warning that the owner's thread has to
     // handle, so the owner's posted events keep flowing while we wait.
     while (threadRunning_.load(std::memory_order_acquire)) {
         stopEvent_.Set();
-        if (owner_) QCoreApplication::sendPostedEvents(owner_);
+        if (owner_)
+            QCoreApplication::sendPostedEvents(owner_);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     thread_.join();
@@ -205,18 +220,21 @@ void TSerialPort::MonitorThread() {
                 continue;
             }
         }
-        if (index == 0) break;
+        if (index == 0)
+            break;
         if (index == 1) {
             WritePending();
             continue;
         }
-        if (happened & EV_RXCHAR) DrainInput();
+        if (happened & EV_RXCHAR)
+            DrainInput();
         bool eventChar;
         {
             std::lock_guard<std::mutex> lock(portLock_);
             eventChar = m_hComm.TakeEventCharSeen();
         }
-        if (eventChar) happened |= EV_RXFLAG;
+        if (eventChar)
+            happened |= EV_RXFLAG;
         Notify(happened & eventMask_);
     }
     threadRunning_.store(false, std::memory_order_release);
@@ -226,15 +244,19 @@ void TSerialPort::DrainInput() {
     const uint32_t start = GetTickCount();
     uint8_t chunk[kChunkSize];
     for (;;) {
-        if (stopEvent_.IsSet()) return;
+        if (stopEvent_.IsSet())
+            return;
         int waiting = 0;
         {
             std::lock_guard<std::mutex> lock(portLock_);
-            if (!m_hComm.BytesWaiting(&waiting)) waiting = 0;
+            if (!m_hComm.BytesWaiting(&waiting))
+                waiting = 0;
         }
-        if (waiting <= 0) return;
+        if (waiting <= 0)
+            return;
         // Under a continuous stream the wait set must still get its turn (stop, send).
-        if (GetTickCount() - start > kDrainLimitMs) return;
+        if (GetTickCount() - start > kDrainLimitMs)
+            return;
         IoResult result;
         {
             std::lock_guard<std::mutex> lock(portLock_);
@@ -262,22 +284,21 @@ void TSerialPort::WritePending() {
         m_hComm.Purge();
         result = m_hComm.Write(sendBuffer_.get(), sendLength_);
     }
-    if (result.failure == IoFailure::Issue) ReportError("WriteFile()", result.error);
+    if (result.failure == IoFailure::Issue)
+        ReportError("WriteFile()", result.error);
 }
 
 void TSerialPort::Notify(uint32_t lineEvents) {
     for (const Notification& notification : kNotifications) {
-        if ((lineEvents & notification.event) == 0 || owner_ == nullptr) continue;
+        if ((lineEvents & notification.event) == 0 || owner_ == nullptr)
+            continue;
         QObject* owner = owner_;
         const int message = notification.message;
         const unsigned portnr = portnr_;
-        QMetaObject::invokeMethod(
-            owner,
-            [owner, message, portnr] {
-                SerialLineEvent event(message, portnr);
-                QCoreApplication::sendEvent(owner, &event);
-            },
-            Qt::BlockingQueuedConnection);
+        RunOnThreadOf(owner, [owner, message, portnr] {
+            SerialLineEvent event(message, portnr);
+            QCoreApplication::sendEvent(owner, &event);
+        });
     }
 }
 
@@ -291,7 +312,46 @@ void TSerialPort::ReportError(const char* operation, int errorCode) {
         return;
     }
     Prompt& prompt = prompt_;
-    QMetaObject::invokeMethod(
-        context, [&prompt, text] { prompt.Message(text, "Warning", Prompt::Icon::Warning); },
-        Qt::BlockingQueuedConnection);
+    RunOnThreadOf(context,
+                  [&prompt, text] { prompt.Message(text, "Warning", Prompt::Icon::Warning); });
+}
+
+void TSerialPort::RunOnThreadOf(QObject* context, std::function<void()> work) {
+    struct Completion {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool done = false;
+    };
+    // Signals when the posted call is destroyed: after it ran, or when its context went away
+    // and it never will.
+    struct Signal {
+        std::shared_ptr<Completion> completion;
+        ~Signal() {
+            if (!completion)
+                return;
+            {
+                std::lock_guard<std::mutex> lock(completion->lock);
+                completion->done = true;
+            }
+            completion->changed.notify_all();
+        }
+    };
+    // The posted call is handed over under this lock as well as Qt's own, whose inside is
+    // invisible to the thread sanitizer.
+    static std::mutex handOver;
+    auto completion = std::make_shared<Completion>();
+    auto signal = std::make_shared<Signal>();
+    signal->completion = completion;
+    {
+        std::lock_guard<std::mutex> posting(handOver);
+        QMetaObject::invokeMethod(
+            context,
+            [signal = std::move(signal), work = std::move(work)] {
+                { std::lock_guard<std::mutex> taken(handOver); }
+                work();
+            },
+            Qt::QueuedConnection);
+    }
+    std::unique_lock<std::mutex> lock(completion->lock);
+    completion->changed.wait(lock, [&] { return completion->done; });
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -99,6 +100,8 @@ private:
     void Notify(uint32_t lineEvents);
     void WaitForMonitorEnd();
     void ReportError(const char* operation, int errorCode);
+    // Runs work on the thread of context and waits until it has run (a synchronous message).
+    static void RunOnThreadOf(QObject* context, std::function<void()> work);
 
     Prompt& prompt_;
     const IniFile* ini_;

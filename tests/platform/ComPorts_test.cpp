@@ -17,9 +17,17 @@ TEST(ComPortsTest, NumbersMapOntoLinuxDevices) {
         int number;
         const char* path;
     } cases[] = {
-        {1, "/dev/ttyS0"},     {32, "/dev/ttyS31"},   {33, "/dev/ttyUSB0"}, {48, "/dev/ttyUSB15"},
-        {49, "/dev/ttyACM0"},  {64, "/dev/ttyACM15"}, {65, ""},             {99, ""},
-        {0, ""},               {100, ""},             {-1, ""},
+        {1, "/dev/ttyS0"},
+        {32, "/dev/ttyS31"},
+        {33, "/dev/ttyUSB0"},
+        {48, "/dev/ttyUSB15"},
+        {49, "/dev/ttyACM0"},
+        {64, "/dev/ttyACM15"},
+        {65, ""},
+        {99, ""},
+        {0, ""},
+        {100, ""},
+        {-1, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(ComDevicePath(c.number, nullptr), c.path) << c.number;
 }
@@ -40,8 +48,8 @@ TEST(ComPortsTest, NamesParse) {
     const struct {
         const char* name;
         int number;
-    } cases[] = {{"COM5", 5},  {"com12", 12}, {"COM99", 99}, {"COM0", 0}, {"COM100", 0},
-                 {"COM", 0},   {"COMx", 0},   {"COM-1", 0},  {"COM 5", 0}, {"LPT1", 0}};
+    } cases[] = {{"COM5", 5}, {"com12", 12}, {"COM99", 99}, {"COM0", 0},  {"COM100", 0},
+                 {"COM", 0},  {"COMx", 0},   {"COM-1", 0},  {"COM 5", 0}, {"LPT1", 0}};
     for (const auto& c : cases) EXPECT_EQ(ComNumber(c.name), c.number) << c.name;
 }
 
@@ -82,7 +90,8 @@ TEST_F(ComPortsPtyTest, ProbeTellsMissingAvailableAndBusy) {
 }
 
 TEST_F(ComPortsPtyTest, ProbeTellsNoPermissionToAnOrdinaryUser) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to become another user";
     ASSERT_EQ(chmod(pty.SlavePath().toLocal8Bit().constData(), 0600), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);

@@ -39,8 +39,9 @@ TEST_F(IniFileTest, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
 }
 
 TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmedAndUnquoted) {
-    Write("; settings\r\n[Setting]\r\n  Mode =  3  \r\nname= \"a b \" \r\nq='x'\r\nEmpty=\r\n"
-          "[Other]\r\nMode=9\r\n");
+    Write(
+        "; settings\r\n[Setting]\r\n  Mode =  3  \r\nname= \"a b \" \r\nq='x'\r\nEmpty=\r\n"
+        "[Other]\r\nMode=9\r\n");
     const IniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("SETTING", "mode", -1), 3);
     EXPECT_EQ(ini.ReadInteger("other", "MODE", -1), 9);
@@ -57,12 +58,26 @@ TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
         const char* text;
         int expected;
     } cases[] = {
-        {"12", 12},          {" -7 ", -7},      {"+5", 5},           {"$1F", 31},
-        {"0x1F", 31},        {"0X1f", 31},      {"-$10", -16},       {"$FFFFFFFF", -1},
-        {"2147483647", 2147483647},             {"-2147483648", -2147483647 - 1},
-        {"2147483648", 77},  {"$100000000", 77}, {"12abc", 77},      {"1.5", 77},
-        {"", 77},            {"abc", 77},       {"$", 77},           {"0x", 77},
-        {"-", 77},           {"１２", 77},
+        {"12", 12},
+        {" -7 ", -7},
+        {"+5", 5},
+        {"$1F", 31},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"-$10", -16},
+        {"$FFFFFFFF", -1},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483648", 77},
+        {"$100000000", 77},
+        {"12abc", 77},
+        {"1.5", 77},
+        {"", 77},
+        {"abc", 77},
+        {"$", 77},
+        {"0x", 77},
+        {"-", 77},
+        {"１２", 77},
     };
     IniFile ini(path);
     for (const auto& c : cases) {
@@ -80,7 +95,7 @@ TEST_F(IniFileTest, BooleansAreIntegersNotZero) {
         const char* text;
         bool fallback;
         bool expected;
-    } cases[] = {{"1", false, true}, {"0", true, false}, {"2", false, true},
+    } cases[] = {{"1", false, true},  {"0", true, false},  {"2", false, true},
                  {"$0", true, false}, {"yes", true, true}, {"yes", false, false}};
     for (const auto& c : cases) {
         ini.WriteString("B", "v", c.text);

@@ -15,11 +15,13 @@ class PtyPair {
 public:
     PtyPair() {
         char name[64] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0) path_ = name;
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0)
+            path_ = name;
     }
     ~PtyPair() {
         CloseMaster();
-        if (slave_ >= 0) close(slave_);
+        if (slave_ >= 0)
+            close(slave_);
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -31,7 +33,8 @@ public:
         qsizetype done = 0;
         while (done < bytes.size()) {
             const ssize_t put = write(master_, bytes.constData() + done, bytes.size() - done);
-            if (put <= 0) return false;
+            if (put <= 0)
+                return false;
             done += put;
         }
         return true;
@@ -43,16 +46,19 @@ public:
         char buffer[4096];
         while (got.size() < count) {
             pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, timeoutMs) != 1) break;
+            if (poll(&entry, 1, timeoutMs) != 1)
+                break;
             const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.append(buffer, n);
         }
         return got;
     }
 
     void CloseMaster() {
-        if (master_ >= 0) close(master_);
+        if (master_ >= 0)
+            close(master_);
         master_ = -1;
     }
 

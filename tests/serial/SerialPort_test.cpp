@@ -38,7 +38,8 @@ public:
 
 protected:
     void customEvent(QEvent* event) override {
-        if (event->type() != SerialLineEvent::EventType()) return;
+        if (event->type() != SerialLineEvent::EventType())
+            return;
         const auto* line = static_cast<SerialLineEvent*>(event);
         messages.push_back(line->Message());
         ports.push_back(line->PortNumber());
@@ -60,7 +61,8 @@ public:
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     const auto start = std::chrono::steady_clock::now();
     while (!done()) {
-        if (MsSince(start) > timeoutMs) return false;
+        if (MsSince(start) > timeoutMs)
+            return false;
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(1ms);
     }
@@ -74,7 +76,8 @@ QByteArray Collect(TSerialPort& port, qsizetype count, int timeoutMs = 5000) {
     while (got.size() < count && MsSince(start) < timeoutMs) {
         const int n = port.ReadReceived(buffer, sizeof buffer);
         got.append(reinterpret_cast<const char*>(buffer), n);
-        if (n == 0) std::this_thread::sleep_for(2ms);
+        if (n == 0)
+            std::this_thread::sleep_for(2ms);
     }
     return got;
 }
@@ -99,7 +102,8 @@ protected:
         std::this_thread::sleep_for(50ms);
         for (int attempt = 0; attempt < 3; ++attempt) {
             ASSERT_TRUE(pty.Send("S"));
-            if (Collect(port, 1, 2500) == "S") return;
+            if (Collect(port, 1, 2500) == "S")
+                return;
         }
         FAIL() << "nothing came through the monitor thread";
     }
@@ -284,7 +288,8 @@ TEST_F(SerialPortTest, CloseAndDestructionReturnWhileTheMonitorSitsInANotificati
         ASSERT_TRUE(Open(*port, EV_RXCHAR | EV_RXFLAG));
         Start(*port);
         BlockInNotification(*port);
-        if (close) port->ClosePort();
+        if (close)
+            port->ClosePort();
         port.reset();
         EXPECT_EQ(owner.messages, std::vector<int>{SerialLineEvent::kRxFlagMessage}) << close;
     }
@@ -301,7 +306,8 @@ TEST_F(SerialPortTest, DrainUnderContinuousDataLetsASendThroughAndResumes) {
         while (streaming.load()) {
             pollfd entry{pty.Master(), POLLOUT, 0};
             if (poll(&entry, 1, 50) == 1) {
-                [[maybe_unused]] const ssize_t put = write(pty.Master(), block.data(), block.size());
+                [[maybe_unused]] const ssize_t put =
+                    write(pty.Master(), block.data(), block.size());
             }
         }
     });
