@@ -1,0 +1,73 @@
+#include "Acquisition.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace console {
+
+PointStore::PointStore(int capacity) : pointBuffer(capacity), pointCapacity(capacity) {}
+
+void PointStore::KeepNewerHalf() {
+    const int half = pointCapacity / 2;
+    std::memmove(pointBuffer.data(), pointBuffer.data() + half, sizeof(ScanPoint) * half);
+    pointCount = half;
+}
+
+void PointStore::ViewNewest() {
+    viewStart = pointCount < viewLength ? 0 : pointCount - viewLength;
+}
+
+int PointStore::ClampViewWindow() {
+    if (pointCount <= 0) {
+        pointCount = 0;
+        viewStart = 0;
+    } else if (viewStart >= pointCount) {
+        viewStart = 0;
+    }
+    return std::min(viewLength, pointCount - viewStart);
+}
+
+AcquisitionLoop::AcquisitionLoop(PointStore& store, const TLaserDecode& decoder)
+    : store_(store), decoder_(decoder), rxChunk_(kChunkSize) {}
+
+int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
+    int newRecords = 0;
+    int n = 0;
+    do {
+        n = source.ReadReceived(rxChunk_.data(), kChunkSize);
+        bytesInPeriod_ += n;
+        if (n == 0) break;
+        if (recorder) recorder(rxChunk_.data(), n);
+        if (echoActive && echo) echo(rxChunk_.data(), n);
+        if (store_.pointCount >= store_.pointCapacity) store_.KeepNewerHalf();
+        const int k = decoder_.DecodeStream(store_.pointBuffer.data() + store_.pointCount,
+                                            store_.pointCapacity - store_.pointCount,
+                                            rxChunk_.data(), n, distanceLimit);
+        if (k > 0) {
+            newRecords += k;
+            store_.pointCount += k;
+            pointsInPeriod_ += k;
+        }
+    } while (n == kChunkSize);
+    if (newRecords > kRedrawAbove && showLatest) showLatest();
+    UpdateRates(nowMs);
+    return newRecords;
+}
+
+void AcquisitionLoop::UpdateRates(uint32_t nowMs) {
+    if (rateTicks_ < kRatePeriodTicks) {
+        ++rateTicks_;
+        return;
+    }
+    rateTicks_ = 0;
+    const int32_t elapsed = static_cast<int32_t>(nowMs - lastRateTime_);
+    if (elapsed > 0) {
+        pointRate_ = static_cast<float>(pointsInPeriod_) / elapsed;
+        byteRate_ = static_cast<float>(bytesInPeriod_) / elapsed;
+    }
+    lastRateTime_ = nowMs;
+    pointsInPeriod_ = 0;
+    bytesInPeriod_ = 0;
+}
+
+}  // namespace console

@@ -1,0 +1,77 @@
+#pragma once
+
+// The console's live path without its window: the point buffer with its view window, and the
+// timer tick that drains the port, decodes into the buffer and keeps the data rates.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "Lasernode.h"
+
+namespace console {
+
+constexpr int kPointCapacity = 1000000;
+constexpr int kChunkSize = 10000;
+constexpr int kRedrawAbove = 10;        // a tick with more new records than this redraws
+constexpr int kRatePeriodTicks = 30;    // rates are recomputed on every 31st tick
+
+// The point buffer and the window of it that is shown; read by the graph, replay and export.
+struct PointStore {
+    explicit PointStore(int capacity = kPointCapacity);
+
+    std::vector<ScanPoint> pointBuffer;
+    int pointCapacity;
+    int pointCount = 0;
+    int viewStart = 0;
+    int viewLength = 0;
+
+    // A full buffer keeps its newer half, moved to the front in one block.
+    void KeepNewerHalf();
+    // The window ends at the newest record.
+    void ViewNewest();
+    // Brings viewStart back into the buffer; returns how many records the window shows.
+    int ClampViewWindow();
+};
+
+// Where the received bytes come from: the serial port while connected.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual int ReadReceived(uint8_t* destination, int maxCount) = 0;
+    virtual int32_t ReceivedTotal() const = 0;
+};
+
+class AcquisitionLoop {
+public:
+    using Bytes = std::function<void(const uint8_t* bytes, int count)>;
+
+    AcquisitionLoop(PointStore& store, const TLaserDecode& decoder);
+
+    // Each chunk goes to the recorder first, then to the echo, then to the decoder.
+    Bytes recorder;
+    Bytes echo;
+    std::function<void()> showLatest;
+    int32_t distanceLimit = 6000;
+
+    // One timer tick; nowMs is the millisecond tick count. Returns the records decoded.
+    int Tick(ByteSource& source, uint32_t nowMs, bool echoActive);
+
+    float PointRate() const { return pointRate_; }
+    float ByteRate() const { return byteRate_; }
+
+private:
+    void UpdateRates(uint32_t nowMs);
+
+    PointStore& store_;
+    const TLaserDecode& decoder_;
+    std::vector<uint8_t> rxChunk_;
+    int32_t pointsInPeriod_ = 0;
+    int32_t bytesInPeriod_ = 0;
+    int rateTicks_ = 0;
+    uint32_t lastRateTime_ = 0;
+    float pointRate_ = 0.0f;
+    float byteRate_ = 0.0f;
+};
+
+}  // namespace console

@@ -1,0 +1,38 @@
+#include "ConsoleSettings.h"
+
+#include "Graphgeometry.h"
+#include "IniFile.h"
+#include "ScannerInterface.h"
+
+namespace console {
+
+namespace {
+const QString kSection = QString::fromLatin1(kMainSection);
+}
+
+ConsoleSettings LoadSettings(const IniFile& ini, const QString& currentCaption) {
+    ConsoleSettings s;
+    s.caption = ini.ReadString(kSection, "caption", currentCaption);
+    s.distanceLimit = ini.ReadInteger(kSection, "VykMax", scanner::kDefaultDistanceLimit);
+    s.baudRate = ini.ReadInteger(kSection, "BandRate", scanner::kConsoleBaud);
+    s.viewType = ini.ReadInteger(kSection, "viewtype", vykgraph::kViewData);
+    s.debugMode = ini.ReadBool(kSection, "mode", false);
+    if (!s.debugMode) s.viewType = vykgraph::kViewCircle;
+    return s;
+}
+
+void SaveExitSettings(IniFile& ini, const ConsoleSettings& s) {
+    ini.WriteInteger(kSection, "BandRate", s.baudRate);
+    ini.WriteInteger(kSection, "viewtype", s.viewType);
+    ini.WriteBool(kSection, "mode", s.debugMode);
+}
+
+void SaveCaption(IniFile& ini, const QString& caption) {
+    ini.WriteString(kSection, "caption", caption);
+}
+
+void SaveDistanceLimit(IniFile& ini, int distanceLimit) {
+    ini.WriteInteger(kSection, "VykMax", distanceLimit);
+}
+
+}  // namespace console

@@ -1,0 +1,107 @@
+#include "Interaction.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "Graphgeometry.h"
+#include "Prompt.h"
+
+namespace console {
+
+bool HasTimeAxis(int viewType) {
+    return viewType == vykgraph::kViewData || viewType == vykgraph::kViewMultiCircle;
+}
+
+bool TimeZoomButtons::Up() {
+    bool changed = false;
+    if (timeZoom_ < vykgraph::kMinTimeZoom + 1) {
+        timeZoom_ = vykgraph::kMinTimeZoom;
+    } else {
+        --timeZoom_;
+        downEnabled_ = true;
+        changed = true;
+    }
+    if (timeZoom_ == vykgraph::kMinTimeZoom) upEnabled_ = false;
+    return changed;
+}
+
+bool TimeZoomButtons::Down() {
+    bool changed = false;
+    if (timeZoom_ > vykgraph::kMaxTimeZoom - 1) {
+        timeZoom_ = vykgraph::kMaxTimeZoom;
+    } else {
+        ++timeZoom_;
+        upEnabled_ = true;
+        changed = true;
+    }
+    if (timeZoom_ == vykgraph::kMaxTimeZoom) downEnabled_ = false;
+    return changed;
+}
+
+bool WheelGate::Event() {
+    if (counter_ <= 3) {
+        ++counter_;
+        return false;
+    }
+    counter_ = 0;
+    return true;
+}
+
+int ShiftByZoom(int value, int timeZoom) {
+    const int magnitude = timeZoom >= 0 ? std::abs(value) << timeZoom : std::abs(value) >> -timeZoom;
+    return value < 0 ? -magnitude : magnitude;
+}
+
+void DragState::Press(int row, int x) {
+    dragRow = row;
+    dragging = row > 0;
+    if (dragging) dragLastX = x;
+}
+
+void DragState::Release() {
+    dragging = false;
+    dragRow = 0;
+}
+
+bool DragState::Move(int row, int x, int timeZoom, PointStore& store) {
+    if (row == 0 || (dragging && row != dragRow)) {
+        Release();
+        return false;
+    }
+    if (!dragging) return false;
+    bool moved = false;
+    if (store.pointCount > 0) {
+        store.viewStart -= ShiftByZoom(x - dragLastX, timeZoom);
+        store.viewStart = std::clamp(store.viewStart, 0, store.pointCount - 1);
+        moved = true;
+    }
+    dragLastX = x;
+    return moved;
+}
+
+int SampleUnderMouse(const PointStore& store, int x, int plotLeft, int timeZoom, int row) {
+    if (store.pointCount <= 0) return -1;
+    const int offset = ShiftByZoom(x - plotLeft, timeZoom);
+    int i = std::min(store.viewStart + offset, store.pointCount - 1);
+    while (i >= store.viewStart && store.pointBuffer[i].laser + 1 != row) --i;
+    if (i < store.viewStart || i < 0 || store.pointBuffer[i].laser != 0) return -1;
+    return i;
+}
+
+bool OpensDebugMenu(bool rightButton, int x) { return rightButton && x >= 0 && x <= 9; }
+
+bool AskDistanceLimit(Prompt& prompt, int& distanceLimit) {
+    const QString answer = prompt.Input(QString::fromUtf8("提示："), QString::fromUtf8("输入最大距离值："),
+                                        QString::number(distanceLimit));
+    bool ok = false;
+    const int value = answer.trimmed().toInt(&ok);
+    if (!ok || value == distanceLimit) return false;
+    distanceLimit = value;
+    return true;
+}
+
+QString AskTitle(Prompt& prompt, const QString& title) {
+    return prompt.Input(QString::fromUtf8("输入"), QString::fromUtf8("标题名称："), title);
+}
+
+}  // namespace console

@@ -1,0 +1,22 @@
+#pragma once
+
+// The console's system-menu commands and the texts they show or write.
+
+#include <QByteArray>
+#include <QString>
+
+namespace console {
+
+constexpr int kCmdChangeHistory = 2000;
+constexpr int kCmdHelp = 2001;
+constexpr int kCmdUpgrade = 2002;
+constexpr int kCmdDisplayFilter = 2003;
+constexpr int kCmdDistanceLimit = 2004;
+
+// The change history text as the program carries it: GBK with CR LF line ends.
+QByteArray ChangeHistoryText();
+// Replaces any file at path by the change history; false when it cannot be written.
+bool WriteChangeHistory(const QString& path);
+QString HelpText();
+
+}  // namespace console

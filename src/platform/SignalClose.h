@@ -1,0 +1,23 @@
+#pragma once
+
+// SIGTERM, SIGINT and SIGHUP close a window as its close box does, on the GUI thread, so a
+// logout or Ctrl+C in a terminal still runs the window's exit path.
+
+#include <QObject>
+
+class QSocketNotifier;
+class QWidget;
+
+class SignalClose : public QObject {
+    Q_OBJECT
+public:
+    // One per process; the handlers stay installed while it lives.
+    explicit SignalClose(QWidget* window);
+    ~SignalClose() override;
+
+private:
+    void Arrived();
+
+    QWidget* window_;
+    QSocketNotifier* notifier_;
+};

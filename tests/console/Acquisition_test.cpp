@@ -1,0 +1,182 @@
+#include "Acquisition.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Laserencode.h"
+#include "SerialPort.h"
+
+using namespace console;
+
+namespace {
+
+// The port's own receive ring, filled by the test in place of the monitor thread.
+class RingSource : public ByteSource {
+public:
+    RingSource() { ring_.Allocate(); }
+    void Receive(const std::vector<uint8_t>& bytes) {
+        total_ += ring_.Store(bytes.data(), static_cast<int>(bytes.size()));
+    }
+    int ReadReceived(uint8_t* destination, int maxCount) override {
+        ++reads;
+        return ring_.Read(destination, maxCount);
+    }
+    int32_t ReceivedTotal() const override { return total_; }
+    int reads = 0;
+
+private:
+    ReceiveRing ring_;
+    int32_t total_ = 0;
+};
+
+// n measurement records as 4-byte packets, distances from first on.
+std::vector<uint8_t> Packets(int n, int first = 100) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < n; ++i) {
+        const auto packet = laserencode::EncodePacket4(first + i % 3000, (i * 16) % 5760);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    return bytes;
+}
+
+struct Fixture {
+    explicit Fixture(int capacity = 1000) : store(capacity), loop(store, decoder) {
+        loop.showLatest = [this] { ++redraws; };
+    }
+    PointStore store;
+    TLaserDecode decoder;
+    AcquisitionLoop loop;
+    RingSource source;
+    int redraws = 0;
+};
+
+TEST(AcquisitionTick, ReadsAgainOnlyAfterAFullChunk) {
+    const struct {
+        int bytes;
+        int reads;
+    } cases[] = {{0, 1}, {9999, 1}, {10000, 2}, {10005, 2}, {20000, 3}, {25000, 3}};
+    for (const auto& c : cases) {
+        Fixture f;
+        f.source.Receive(std::vector<uint8_t>(c.bytes, 0x20));
+        f.loop.Tick(f.source, 0, false);
+        EXPECT_EQ(f.source.reads, c.reads) << c.bytes;
+        uint8_t rest[1];
+        EXPECT_EQ(f.source.ReadReceived(rest, 1), 0) << "the tick leaves nothing behind";
+    }
+}
+
+TEST(AcquisitionTick, RedrawsAfterMoreThanTenNewRecords) {
+    const struct {
+        int records;
+        int redraws;
+    } cases[] = {{0, 0}, {10, 0}, {11, 1}, {2500, 1}};
+    for (const auto& c : cases) {
+        Fixture f(5000);
+        f.source.Receive(Packets(c.records));
+        EXPECT_EQ(f.loop.Tick(f.source, 0, false), c.records);
+        EXPECT_EQ(f.store.pointCount, c.records);
+        EXPECT_EQ(f.redraws, c.redraws) << c.records;
+    }
+}
+
+TEST(AcquisitionTick, RecordsSplitOverTicksCountPerTick) {
+    Fixture f;
+    f.source.Receive(Packets(6));
+    f.loop.Tick(f.source, 0, false);
+    f.source.Receive(Packets(6));
+    f.loop.Tick(f.source, 0, false);
+    EXPECT_EQ(f.store.pointCount, 12);
+    EXPECT_EQ(f.redraws, 0);
+}
+
+TEST(AcquisitionTick, AFullBufferKeepsItsNewerHalfBeforeDecoding) {
+    Fixture f(kPointCapacity);
+    for (int i = 0; i < kPointCapacity; ++i) f.store.pointBuffer[i].distance = i;
+    f.store.pointCount = kPointCapacity;
+    f.source.Receive(Packets(11, 7));
+    f.loop.Tick(f.source, 0, false);
+    EXPECT_EQ(f.store.pointCount, 500000 + 11);
+    EXPECT_EQ(f.store.pointBuffer[0].distance, 500000);
+    EXPECT_EQ(f.store.pointBuffer[499999].distance, 999999);
+    EXPECT_EQ(f.store.pointBuffer[500000].distance, 7);
+    EXPECT_EQ(f.store.pointBuffer[500010].distance, 17);
+}
+
+TEST(AcquisitionTick, AnOddCapacityDropsItsLastRecordWhenHalved) {
+    PointStore store(7);
+    for (int i = 0; i < 7; ++i) store.pointBuffer[i].distance = i;
+    store.pointCount = 7;
+    store.KeepNewerHalf();
+    EXPECT_EQ(store.pointCount, 3);
+    EXPECT_EQ(store.pointBuffer[0].distance, 3);
+    EXPECT_EQ(store.pointBuffer[2].distance, 5);
+}
+
+TEST(AcquisitionTick, ChunksReachTheRecorderFirstAndTheEchoOnlyOnTheSettingsPage) {
+    Fixture f;
+    std::string order;
+    int recorded = 0;
+    f.loop.recorder = [&](const uint8_t*, int n) {
+        order += 'r';
+        recorded += n;
+    };
+    f.loop.echo = [&](const uint8_t*, int) { order += 'e'; };
+    f.source.Receive(Packets(3));
+    f.loop.Tick(f.source, 0, false);
+    f.source.Receive(Packets(3));
+    f.loop.Tick(f.source, 0, true);
+    EXPECT_EQ(order, "rre");
+    EXPECT_EQ(recorded, 24);
+}
+
+TEST(AcquisitionTick, DecodesWithTheDistanceLimit) {
+    Fixture f;
+    f.loop.distanceLimit = 150;
+    f.source.Receive(Packets(100, 100));   // distances 100..199
+    f.loop.Tick(f.source, 0, false);
+    EXPECT_EQ(f.store.pointCount, 50);
+}
+
+TEST(AcquisitionRates, RecomputedOnEveryThirtyFirstTickOverTheElapsedTime) {
+    Fixture f(100000);
+    // The first period runs from tick count 0.
+    for (int tick = 1; tick <= 30; ++tick) {
+        f.source.Receive(Packets(100));
+        f.loop.Tick(f.source, 1000 + tick * 20, false);
+        EXPECT_EQ(f.loop.PointRate(), 0.0f);
+    }
+    f.source.Receive(Packets(100));
+    f.loop.Tick(f.source, 2000, false);
+    EXPECT_FLOAT_EQ(f.loop.PointRate(), 3100 / 2000.0f);
+    EXPECT_FLOAT_EQ(f.loop.ByteRate(), 3100 * 4 / 2000.0f);
+    // A quiet period brings the rates down to 0 once it ends.
+    for (int tick = 1; tick <= 31; ++tick) f.loop.Tick(f.source, 2000 + tick * 20, false);
+    EXPECT_EQ(f.loop.PointRate(), 0.0f);
+    EXPECT_EQ(f.loop.ByteRate(), 0.0f);
+    EXPECT_EQ(f.redraws, 31);
+}
+
+TEST(PointWindow, NewestAndClamped) {
+    PointStore store(100);
+    store.viewLength = 40;
+    store.pointCount = 30;
+    store.ViewNewest();
+    EXPECT_EQ(store.viewStart, 0);
+    EXPECT_EQ(store.ClampViewWindow(), 30) << "a window larger than the buffer draws it whole";
+    store.pointCount = 100;
+    store.ViewNewest();
+    EXPECT_EQ(store.viewStart, 60);
+    EXPECT_EQ(store.ClampViewWindow(), 40);
+    store.viewStart = 100;
+    EXPECT_EQ(store.ClampViewWindow(), 40);
+    EXPECT_EQ(store.viewStart, 0);
+    store.pointCount = -3;
+    store.viewStart = 5;
+    EXPECT_EQ(store.ClampViewWindow(), 0);
+    EXPECT_EQ(store.pointCount, 0);
+    EXPECT_EQ(store.viewStart, 0);
+}
+
+}  // namespace
