@@ -1,0 +1,269 @@
+#include "Vyk10dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "IniFile.h"
+#include "ScriptedPrompt.h"
+#include "ShellCommands.h"
+#include "TextCodec.h"
+#include "Vykgraph.h"
+
+using namespace console;
+
+namespace {
+
+class Window : public ::testing::Test {
+protected:
+    std::unique_ptr<TfrmVYK10> Make(const char* ini = nullptr) {
+        if (ini) {
+            QFile file(IniPath());
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(ini);
+        }
+        ConsoleOptions options;
+        options.iniPath = IniPath();
+        options.prompt = &prompt;
+        options.portSource.probe = [] {
+            return std::vector<setport::ProbedPort>{{"COM7", ComDeviceState::Available}};
+        };
+        options.openFile = [this](const QString& path) {
+            opened << path;
+            return true;
+        };
+        auto window = std::make_unique<TfrmVYK10>(options);
+        window->resize(1106, 700);
+        window->show();
+        QApplication::processEvents();
+        return window;
+    }
+
+    QString IniPath() const { return dir.filePath("VYK-10.ini"); }
+    QString Key(const char* key) const { return IniFile(IniPath()).ReadString("Main", key, "-"); }
+
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    QStringList opened;
+};
+
+TEST_F(Window, FirstStartWithoutIniShowsTheCircleViewAndWritesTheKeysAtExit) {
+    auto w = Make();
+    EXPECT_EQ(w->windowTitle(), QString::fromUtf8(kDesignCaption));
+    EXPECT_EQ(w->Graph()->ViewType(), 161);
+    EXPECT_FALSE(w->btnOpenFile->isVisible());
+    EXPECT_FALSE(w->ButtonTimeZoomUp->isVisible());
+    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+    EXPECT_EQ(w->statPanels[1]->text(), "0,0");
+    EXPECT_EQ(w->statPanels[5]->text(), "Build 19");
+    EXPECT_EQ(w->statPanels[6]->text(), "4");
+    w->Image2MouseDown(Qt::RightButton, 100, 100, {100, 100});
+    EXPECT_FALSE(w->pm1->isVisible()) << "no popup without debug mode";
+    EXPECT_FALSE(QFile::exists(IniPath()));
+    w.reset();
+    EXPECT_EQ(Key("BandRate"), "230400");
+    EXPECT_EQ(Key("viewtype"), "161");
+    EXPECT_EQ(Key("mode"), "0");
+}
+
+TEST_F(Window, DebugModeUnlocksTheStoredViewAndThePopup) {
+    const struct {
+        const char* ini;
+        int view;
+        bool debug;
+        bool toCircle;
+        const char* written;
+    } cases[] = {
+        {"[Main]\nmode=1\nviewtype=163\n", 163, true, true, "161"},
+        {"[Main]\nmode=0\nviewtype=163\n", 161, false, false, "161"},
+        {"[Main]\nmode=1\nviewtype=162\n", 162, true, false, "162"},
+    };
+    for (const auto& c : cases) {
+        auto w = Make(c.ini);
+        EXPECT_EQ(w->Graph()->ViewType(), c.view);
+        EXPECT_EQ(w->btnOpenFile->isVisible(), c.debug);
+        EXPECT_EQ(w->ButtonTimeZoomUp->isVisible(), c.view != 161);
+        w->Image2MouseDown(Qt::RightButton, 100, 100, {100, 100});
+        EXPECT_EQ(w->pm1->isVisible(), c.debug);
+        if (c.debug) {
+            EXPECT_EQ(w->mniMulCircle->isEnabled(), c.view != 163) << "the current view is disabled";
+            EXPECT_TRUE(w->mniCircle->isEnabled());
+            w->pm1->hide();
+        }
+        if (c.toCircle) {
+            w->mniCircle->trigger();
+            EXPECT_EQ(w->Graph()->ViewType(), 161);
+            EXPECT_FALSE(w->ButtonTimeZoomUp->isVisible());
+        }
+        w.reset();
+        EXPECT_EQ(Key("viewtype"), c.written);
+        EXPECT_EQ(Key("mode"), c.debug ? "1" : "0");
+    }
+}
+
+TEST_F(Window, DistanceDialogWritesOnlyAChangedValue) {
+    auto w = Make();
+    prompt.inputs = {"6000"};
+    w->SystemCommand(kCmdDistanceLimit);
+    EXPECT_EQ(Key("VykMax"), "-");
+    prompt.inputs = {"3000"};
+    w->SystemCommand(kCmdDistanceLimit);
+    EXPECT_EQ(Key("VykMax"), "3000");
+    EXPECT_EQ(w->Loop().distanceLimit, 3000);
+    prompt.inputs = {"x"};
+    w->SystemCommand(kCmdDistanceLimit);
+    EXPECT_EQ(Key("VykMax"), "3000");
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+TEST_F(Window, ChangeHistoryIsRewrittenAndOpenedEachTime) {
+    auto w = Make();
+    const QString path = dir.filePath("VYK-10.txt");
+    for (int round = 0; round < 2; ++round) {
+        w->SystemCommand(kCmdChangeHistory);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const QByteArray bytes = file.readAll();
+        EXPECT_EQ(bytes, ChangeHistoryText());
+        EXPECT_TRUE(FromGbk(bytes).contains(QString::fromUtf8("-------- 更新历史 ---")));
+        EXPECT_TRUE(FromGbk(bytes).contains(QString::fromUtf8("+ 增加过滤参数设置\r\n")));
+        file.write("edited by the user, and longer than nothing at all");
+    }
+    EXPECT_EQ(opened, QStringList({path, path}));
+}
+
+TEST_F(Window, HelpAndFilterCommands) {
+    auto w = Make();
+    w->SystemCommand(kCmdHelp);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(prompt.messages[0].text.startsWith(QString::fromUtf8("程序设计：")));
+    EXPECT_TRUE(prompt.messages[0].text.contains("Email:"));
+    w->SystemCommand(kCmdDisplayFilter);
+    EXPECT_TRUE(w->Graph()->DisplayFilter());
+    w->SystemCommand(kCmdDisplayFilter);
+    EXPECT_FALSE(w->Graph()->DisplayFilter());
+}
+
+TEST_F(Window, DebugPopupOpensOnlyFromTheLeftmostTenPixels) {
+    auto w = Make();
+    w->statMainMouseUp(Qt::RightButton, 10, {10, 10});
+    EXPECT_FALSE(w->pmDebug->isVisible());
+    w->statMainMouseUp(Qt::LeftButton, 5, {10, 10});
+    EXPECT_FALSE(w->pmDebug->isVisible());
+    w->statMainMouseUp(Qt::RightButton, 9, {10, 10});
+    EXPECT_TRUE(w->pmDebug->isVisible());
+    EXPECT_EQ(w->mniSetDebugMode->text(), QString::fromUtf8("打开调试模式"));
+    w->pmDebug->hide();
+    w->mniSetDebugMode->trigger();
+    w->Image2MouseDown(Qt::RightButton, 100, 100, {100, 100});
+    EXPECT_TRUE(w->pm1->isVisible()) << "debug mode reaches the popup at once";
+    w->pm1->hide();
+    w->statMainMouseUp(Qt::RightButton, 0, {10, 10});
+    EXPECT_EQ(w->mniSetDebugMode->text(), QString::fromUtf8("关闭调试模式"));
+    EXPECT_FALSE(w->btnOpenFile->isVisible()) << "the history button follows at the next start";
+    w.reset();
+    EXPECT_EQ(Key("mode"), "1");
+}
+
+TEST_F(Window, TitleDialogWritesTheCaptionAlsoWhenCancelled) {
+    auto w = Make();
+    w->mniN5Click();
+    EXPECT_EQ(Key("caption"), QString::fromUtf8(kDesignCaption));
+    prompt.inputs = {QString::fromUtf8("二号线扫描仪")};
+    w->mniN5Click();
+    EXPECT_EQ(w->windowTitle(), QString::fromUtf8("二号线扫描仪"));
+    w.reset();
+    auto again = Make();
+    EXPECT_EQ(again->windowTitle(), QString::fromUtf8("二号线扫描仪"));
+}
+
+TEST_F(Window, TimeZoomButtonsStopAtTheirLimits) {
+    auto w = Make("[Main]\nmode=1\nviewtype=162\n");
+    const int plotWidth = w->Graph()->PlotWidth();
+    for (int i = 0; i < 7; ++i) w->ButtonTimeZoomUp->trigger();
+    EXPECT_EQ(w->statPanels[1]->text(), "-6,0");
+    EXPECT_FALSE(w->ButtonTimeZoomUp->isEnabled());
+    EXPECT_EQ(w->store.viewLength, plotWidth >> 6);
+    for (int i = 0; i < 17; ++i) w->ButtonTimeZoomDown->trigger();
+    EXPECT_EQ(w->statPanels[1]->text(), "10,0");
+    EXPECT_FALSE(w->ButtonTimeZoomDown->isEnabled());
+    EXPECT_TRUE(w->ButtonTimeZoomUp->isEnabled());
+    EXPECT_EQ(w->store.viewLength, plotWidth << 10);
+}
+
+TEST_F(Window, WheelScalesTheRowOnEveryFifthEvent) {
+    auto w = Make("[Main]\nmode=1\nviewtype=162\n");
+    const QPoint inRow(w->Graph()->PlotLeft() + 50, w->Graph()->RowTop(0) + 50);
+    const QPoint global = w->Image2->mapToGlobal(inRow);
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(inRow), QPointF(global), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.get(), &event);
+    };
+    for (int i = 0; i < 4; ++i) wheel(120);
+    EXPECT_EQ(w->Graph()->RowScale(0), 1.0f);
+    wheel(120);
+    EXPECT_FLOAT_EQ(w->Graph()->RowScale(0), 0.9f);
+    for (int i = 0; i < 4; ++i) wheel(-120);
+    EXPECT_FLOAT_EQ(w->Graph()->RowScale(0), 0.9f) << "each direction counts for itself";
+    wheel(-120);
+    EXPECT_EQ(w->Graph()->RowScale(0), 1.0f);
+}
+
+TEST_F(Window, DragMovesThroughTheBufferInTheStripView) {
+    auto w = Make("[Main]\nmode=1\nviewtype=162\n");
+    w->store.pointCount = 5000;
+    w->store.viewStart = 1000;
+    const int y = w->Graph()->RowTop(0) + 30;
+    w->Image2MouseDown(Qt::LeftButton, 100, y, {});
+    w->Image2MouseMove(160, y);
+    EXPECT_EQ(w->store.viewStart, 940);
+    w->Image2MouseUp();
+    w->Image2MouseMove(300, y);
+    EXPECT_EQ(w->store.viewStart, 940);
+    w->Image2MouseDown(Qt::MiddleButton, 100, y, {});
+    EXPECT_EQ(w->store.pointCount, 0);
+}
+
+// The port dialog, answered the way a user does it.
+void AnswerPortDialog(const QString& port, bool confirm) {
+    QTimer::singleShot(0, [port, confirm] {
+        auto* dialog = qobject_cast<TSetPortForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_FALSE(dialog->ComboBox2->isVisible()) << "the console hides the baud box";
+        dialog->ComboBoxComList->setEditText(port);
+        (confirm ? dialog->Button1 : dialog->Button2)->click();
+    });
+}
+
+TEST_F(Window, NoPortMeansNoStart) {
+    auto w = Make();
+    AnswerPortDialog("COM7", false);
+    EXPECT_FALSE(w->FormShow());
+    EXPECT_TRUE(prompt.messages.empty());
+    // COM99 maps to no device.
+    AnswerPortDialog("COM99", true);
+    EXPECT_FALSE(w->FormShow());
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{"Open Serial Port Failed!"});
+    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+    EXPECT_TRUE(w->ConnectAction->isEnabled());
+    EXPECT_FALSE(w->DisconnectAction->isEnabled());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
