@@ -1,0 +1,261 @@
+#include "Graphcanvas.h"
+
+#include <QPen>
+#include <QPolygon>
+#include <QStringList>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace vykgraph {
+
+namespace {
+
+constexpr int kLabelCharWidth = 8;
+constexpr int kLabelHeight = 20;
+constexpr int kBigLabelCharWidth = 16;
+constexpr int kBigLabelHeight = 40;
+
+// Label sizes are points at 96 dots per inch, whatever the image's resolution says.
+int PixelsOfPoints(int points) { return points * 4 / 3; }
+
+double RayDegrees(double dx, double dy) { return std::atan2(-dy, dx) * 180.0 / M_PI; }
+
+}  // namespace
+
+QFont LabelFont(int pointSize) {
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Sans SC"), QStringLiteral("sans-serif")});
+    font.setPixelSize(PixelsOfPoints(pointSize));
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+int AnsiLength(const QString& text) {
+    int bytes = 0;
+    for (const QChar c : text) {
+        bytes += c.unicode() < 0x80 ? 1 : 2;
+    }
+    return bytes;
+}
+
+GraphCanvas::GraphCanvas(QImage* image) : image_(image), font_(LabelFont(kLabelFontSize)) {
+    fontPointSize_ = kLabelFontSize;
+}
+
+GraphCanvas::~GraphCanvas() { End(); }
+
+bool GraphCanvas::Begin() {
+    if (painter_.isActive()) {
+        return true;
+    }
+    if (image_ == nullptr || image_->isNull() || !painter_.begin(image_)) {
+        return false;
+    }
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::TextAntialiasing, true);
+    painter_.setBackgroundMode(Qt::TransparentMode);
+    painter_.setFont(font_);
+    return true;
+}
+
+void GraphCanvas::End() {
+    if (painter_.isActive()) {
+        painter_.end();
+    }
+}
+
+void GraphCanvas::UsePen() {
+    const QPen& current = painter_.pen();
+    if (current.color() != penColor || current.width() != penWidth ||
+        current.capStyle() != Qt::FlatCap) {
+        QPen pen(penColor, penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        painter_.setPen(pen);
+    }
+}
+
+void GraphCanvas::UseBrush() {
+    const QBrush& current = painter_.brush();
+    const Qt::BrushStyle style = brushSolid ? Qt::SolidPattern : Qt::NoBrush;
+    if (current.style() != style || current.color() != brushColor) {
+        painter_.setBrush(QBrush(brushColor, style));
+    }
+}
+
+void GraphCanvas::FillRect(int x1, int y1, int x2, int y2) {
+    if (painter_.isActive() && x2 > x1 && y2 > y1) {
+        painter_.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), brushColor);
+    }
+}
+
+void GraphCanvas::MoveTo(int x, int y) { position_ = QPoint(x, y); }
+
+void GraphCanvas::LineTo(int x, int y) {
+    const QPoint to(x, y);
+    if (painter_.isActive()) {
+        UsePen();
+        painter_.drawLine(position_, to);
+    }
+    position_ = to;
+}
+
+void GraphCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    if (!painter_.isActive() || x2 <= x1 || y2 <= y1) {
+        return;
+    }
+    if (x2 - x1 <= 2 && y2 - y1 <= 2) {
+        // An ellipse this small is its box; filling it is much cheaper than rasterising one.
+        painter_.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), penColor);
+        return;
+    }
+    UsePen();
+    UseBrush();
+    painter_.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+}
+
+void GraphCanvas::Arc(int x1, int y1, int x2, int y2, int sx, int sy, int ex, int ey) {
+    if (!painter_.isActive()) {
+        return;
+    }
+    const QRect box(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
+    const double cx = (x1 + x2) / 2.0;
+    const double cy = (y1 + y2) / 2.0;
+    double span = 360.0;
+    double start = 0.0;
+    if (sx != ex || sy != ey) {
+        start = RayDegrees(sx - cx, sy - cy);
+        span = RayDegrees(ex - cx, ey - cy) - start;
+        if (span <= 0) {
+            span += 360.0;
+        }
+    }
+    UsePen();
+    painter_.drawArc(box, static_cast<int>(std::lround(start * 16)),
+                     static_cast<int>(std::lround(span * 16)));
+}
+
+void GraphCanvas::Polygon(const QPoint* points, int count) {
+    if (!painter_.isActive() || count < 2) {
+        return;
+    }
+    UsePen();
+    UseBrush();
+    painter_.drawPolygon(points, count, Qt::OddEvenFill);
+}
+
+void GraphCanvas::TextRect(int x1, int y1, int x2, int y2, const QString& text) {
+    if (!painter_.isActive()) {
+        return;
+    }
+    if (fontPointSize_ != fontSize) {
+        font_.setPixelSize(PixelsOfPoints(fontSize));
+        fontPointSize_ = fontSize;
+        painter_.setFont(font_);
+    }
+    painter_.setPen(fontColor);
+    painter_.drawText(QRect(x1, y1, x2 - x1, y2 - y1),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
+void GraphCanvas::CopyImage(int x, int y, const QImage& image) {
+    if (painter_.isActive() && !image.isNull()) {
+        painter_.setCompositionMode(QPainter::CompositionMode_Source);
+        painter_.drawImage(QPoint(x, y), image);
+        painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+namespace {
+
+// The primitives hand the surface back with the brush and font they found.
+class KeepBrushAndFont {
+public:
+    explicit KeepBrushAndFont(GraphCanvas& canvas)
+        : canvas_(canvas),
+          brush_(canvas.brushColor),
+          solid_(canvas.brushSolid),
+          font_(canvas.fontColor),
+          size_(canvas.fontSize) {}
+    ~KeepBrushAndFont() {
+        canvas_.brushColor = brush_;
+        canvas_.brushSolid = solid_;
+        canvas_.fontColor = font_;
+        canvas_.fontSize = size_;
+    }
+    KeepBrushAndFont(const KeepBrushAndFont&) = delete;
+    KeepBrushAndFont& operator=(const KeepBrushAndFont&) = delete;
+
+private:
+    GraphCanvas& canvas_;
+    QColor brush_;
+    bool solid_;
+    QColor font_;
+    int size_;
+};
+
+void DrawBoxedText(GraphCanvas& canvas, int x, int y, int width, int height, const QString& text,
+                   const QColor& fontColour, const QColor& backColour, int fontSize) {
+    const KeepBrushAndFont keep(canvas);
+    canvas.brushColor = backColour;
+    canvas.brushSolid = true;
+    canvas.FillRect(x, y, x + width, y + height);
+    canvas.fontColor = fontColour;
+    canvas.fontSize = fontSize;
+    canvas.TextRect(x, y, x + width, y + height, text);
+}
+
+}  // namespace
+
+void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size) {
+    const KeepBrushAndFont keep(canvas);
+    canvas.penColor = colour;
+    canvas.brushColor = colour;
+    canvas.brushSolid = true;
+    canvas.Ellipse(x - size, y - size, x, y);
+}
+
+void DrawLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
+               const QColor& backColour) {
+    DrawBoxedText(canvas, x, y, kLabelCharWidth * AnsiLength(text), kLabelHeight, text,
+                  fontColour, backColour, canvas.fontSize);
+}
+
+void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text,
+                  const QColor& fontColour, const QColor& backColour, int fontSize) {
+    DrawBoxedText(canvas, x, y, kBigLabelCharWidth * AnsiLength(text), kBigLabelHeight, text,
+                  fontColour, backColour, fontSize);
+}
+
+void FillBox(GraphCanvas& canvas, int x, int y, int width, int height, const QColor& colour) {
+    const KeepBrushAndFont keep(canvas);
+    canvas.brushColor = colour;
+    canvas.brushSolid = true;
+    canvas.FillRect(x, y, x + width, y + height);
+}
+
+void DrawLine(GraphCanvas& canvas, int x1, int y1, int x2, int y2, int penWidth) {
+    canvas.penWidth = penWidth;
+    canvas.MoveTo(x1, y1);
+    canvas.LineTo(x2, y2);
+    canvas.penWidth = 1;
+}
+
+void DrawFrame(GraphCanvas& canvas, int x, int y, int width, int height) {
+    canvas.MoveTo(x, y);
+    canvas.LineTo(x + width, y);
+    canvas.LineTo(x + width, y + height);
+    canvas.LineTo(x, y + height);
+    canvas.LineTo(x, y);
+}
+
+QString FormatText(const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return QString::fromUtf8(text);
+}
+
+}  // namespace vykgraph

@@ -1,0 +1,86 @@
+#pragma once
+
+// A drawing surface on a QImage that keeps its pen, brush and font between calls, as the
+// views rely on, plus the drawing primitives shared by every view.
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPoint>
+#include <QString>
+
+namespace vykgraph {
+
+namespace colours {
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 128, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+const QColor kTeal(0, 128, 128);
+const QColor kButtonFace(240, 240, 240);
+}  // namespace colours
+
+constexpr int kLabelFontSize = 9;   // points
+
+// The label font: a CJK face so the Chinese texts show, whatever the machine offers first.
+QFont LabelFont(int pointSize);
+// Bytes of the text in the ANSI code page: what the label boxes are sized by.
+int AnsiLength(const QString& text);
+
+// Rectangles run from (x1, y1) up to but excluding (x2, y2); lines leave out their last pixel.
+class GraphCanvas {
+public:
+    explicit GraphCanvas(QImage* image);
+    ~GraphCanvas();
+    GraphCanvas(const GraphCanvas&) = delete;
+    GraphCanvas& operator=(const GraphCanvas&) = delete;
+
+    // Painting happens between Begin and End; the image must not be replaced in between.
+    bool Begin();
+    void End();
+    QImage* Image() const { return image_; }
+
+    QColor penColor = colours::kBlack;
+    int penWidth = 1;
+    QColor brushColor = colours::kWhite;
+    bool brushSolid = true;
+    QColor fontColor = colours::kBlack;
+    int fontSize = kLabelFontSize;
+
+    void FillRect(int x1, int y1, int x2, int y2);
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void Ellipse(int x1, int y1, int x2, int y2);
+    // Counter-clockwise from the ray through (sx, sy) to the ray through (ex, ey); equal points
+    // give the full ellipse.
+    void Arc(int x1, int y1, int x2, int y2, int sx, int sy, int ex, int ey);
+    void Polygon(const QPoint* points, int count);
+    void TextRect(int x1, int y1, int x2, int y2, const QString& text);
+    void CopyImage(int x, int y, const QImage& image);
+
+private:
+    void UsePen();
+    void UseBrush();
+
+    QImage* image_;
+    QPainter painter_;
+    QPoint position_{0, 0};
+    QFont font_;
+    int fontPointSize_ = 0;
+};
+
+void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size);
+void DrawLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
+               const QColor& backColour);
+void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text,
+                  const QColor& fontColour, const QColor& backColour, int fontSize);
+void FillBox(GraphCanvas& canvas, int x, int y, int width, int height, const QColor& colour);
+void DrawLine(GraphCanvas& canvas, int x1, int y1, int x2, int y2, int penWidth);
+void DrawFrame(GraphCanvas& canvas, int x, int y, int width, int height);
+
+// printf into a label text; the format and arguments are UTF-8.
+QString FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace vykgraph

@@ -1,0 +1,123 @@
+// The zone tool's additions to the circle view: zone hits, outlines and the outputs' state.
+
+#include <algorithm>
+#include <cmath>
+
+#include "Vykgraph.h"
+
+using namespace vykgraph;
+
+namespace {
+
+constexpr int kSector = 2;
+constexpr int kGroupShift = 6;
+constexpr int kBoxWidth = 100;
+
+// A hand-edited record may claim more corners than it holds.
+int Corners(const ProtectZone& zone) { return std::min<int>(zone.count, ProtectZone::kPairs); }
+
+bool Active(int outputState, int slot) { return ((outputState >> slot) & 1) != 0; }
+
+}  // namespace
+
+void TVykGraph::CountZoneHits(int distance, int angle, double sine, double cosine) {
+    bool haveXY = false;
+    int x = 0;
+    int y = 0;
+    for (int z = 0; z < kZoneSlots; ++z) {
+        const ProtectZone& zone = zones_[z];
+        if (zone.count <= 1) {
+            continue;
+        }
+        if (zone.count == kSector) {
+            zoneHits_[z] += SectorHit(zone.x[0], zone.y[0], distance, angle);
+            continue;
+        }
+        if (!haveXY) {
+            x = static_cast<int>(sine * distance);
+            y = static_cast<int>(cosine * distance);
+            haveXY = true;
+        }
+        zoneHits_[z] += PointInPolygon(zone.x, zone.y, Corners(zone), x, y);
+    }
+}
+
+void TVykGraph::DrawZones(int start, int end) {
+    GraphCanvas& c = plotCanvas_;
+    const int cx = layout_.plotWidth >> 1;
+    const int cy = layout_.plotHeight >> 1;
+    const double scale = rowScale_[0];
+    for (int z = 0; z < kZoneSlots; ++z) {
+        const ProtectZone& zone = zones_[z];
+        if (zone.count <= 1) {
+            continue;
+        }
+        c.penColor = Active(outputState_, z) ? colours::kRed : colours::kGreen;
+        if (zone.count == kSector) {
+            const int R = static_cast<int>(zone.x[0] * scale);
+            const float alpha = static_cast<float>(zone.y[0] * kPi / 180);
+            const int t = static_cast<int>(std::sin(static_cast<double>(alpha)) * R);
+            const int u = static_cast<int>(std::cos(static_cast<double>(alpha)) * R);
+            const QString text = start + 5 < end ? FormatText("%d:%d", z + 1, zoneHits_[z])
+                                                 : FormatText("%d", z + 1);
+            DrawLabel(c, cx - t, cy - u, text, colours::kWhite, colours::kBlack);
+            c.Arc(cx - R, cy - R, cx + R, cy + R, cx + t, cy - u, cx - t, cy - u);
+            if (t > 0) {
+                c.MoveTo(cx + t, cy - u);
+                c.LineTo(cx, cy);
+                c.LineTo(cx - t, cy - u);
+            }
+            continue;
+        }
+        const int n = Corners(zone);
+        Pixel corners[ProtectZone::kPairs];
+        for (int j = 0; j < n; ++j) {
+            corners[j] = {static_cast<int>(cx + zone.x[j] * scale),
+                          static_cast<int>(cy - zone.y[j] * scale)};
+        }
+        const QString text = start + 10 < end ? FormatText("%d:%d", z + 1, zoneHits_[z])
+                                              : FormatText("%d", z + 1);
+        DrawLabel(c, corners[0].x, corners[0].y, text, colours::kWhite, colours::kBlack);
+        c.MoveTo(corners[0].x, corners[0].y);
+        for (int j = 1; j < n; ++j) {
+            c.LineTo(corners[j].x, corners[j].y);
+        }
+        c.LineTo(corners[0].x, corners[0].y);
+    }
+    for (int z = 0; z < kZoneSlots; ++z) {
+        DrawZoneIndicator(z);
+    }
+    DrawGroupIndicator();
+}
+
+namespace {
+
+void DrawIndicatorBox(GraphCanvas& c, int left, int top, int right, int bottom,
+                      const QColor& colour) {
+    const QPoint corners[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    const QColor brush = c.brushColor;
+    c.penColor = colours::kBlue;
+    c.brushColor = colour;
+    c.Polygon(corners, 4);
+    c.brushColor = brush;
+}
+
+}  // namespace
+
+void TVykGraph::DrawZoneIndicator(int slot) {
+    const int h = layout_.plotHeight;
+    const bool red = Active(outputState_, slot) && zones_[slot].count > 1;
+    const QColor& colour = red ? colours::kRed : colours::kGreen;
+    const int left = kBoxWidth * slot;
+    DrawIndicatorBox(plotCanvas_, left + 1, h - 30, left + 101, h - 1, colour);
+    DrawLabel(plotCanvas_, left + 26, h - 22, FormatText("区域保护%d", slot + 1), colours::kWhite,
+              colour);
+}
+
+void TVykGraph::DrawGroupIndicator() {
+    const int h = layout_.plotHeight;
+    const int group = (outputState_ >> kGroupShift) & 3;
+    DrawIndicatorBox(plotCanvas_, 1, h - 60, 161, h - 31, colours::kTeal);
+    DrawLabel(plotCanvas_, 26, h - 52, FormatText("当前输入第 %d 组", group + 1), colours::kWhite,
+              colours::kTeal);
+}
