@@ -1,5 +1,6 @@
 #include "SignalClose.h"
 
+#include <QApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
@@ -42,5 +43,9 @@ SignalClose::~SignalClose() {
 void SignalClose::Arrived() {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = read(pipeFds[0], &byte, 1);
+    // A modal dialog would keep the program waiting for its answer: it is cancelled first.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (!modal->close()) break;
+    }
     window_->close();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // SIGTERM, SIGINT and SIGHUP close a window as its close box does, on the GUI thread, so a
-// logout or Ctrl+C in a terminal still runs the window's exit path.
+// logout or Ctrl+C in a terminal still runs the window's exit path. An open modal dialog is
+// cancelled first.
 
 #include <QObject>
 
