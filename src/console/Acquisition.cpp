@@ -36,6 +36,7 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
     do {
         n = source.ReadReceived(rxChunk_.data(), kChunkSize);
         bytesInPeriod_ += n;
+        bytesRead_ += n;
         if (n == 0) break;
         if (recorder) recorder(rxChunk_.data(), n);
         if (echoActive && echo) echo(rxChunk_.data(), n);

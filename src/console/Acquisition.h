@@ -58,6 +58,8 @@ public:
     int Tick(ByteSource& source, uint32_t nowMs, bool echoActive);
 
     float PointRate() const { return pointRate_; }
+    // Every byte taken from the source since construction.
+    int64_t BytesRead() const { return bytesRead_; }
     float ByteRate() const { return byteRate_; }
 
 private:
@@ -72,6 +74,7 @@ private:
     uint32_t lastRateTime_ = 0;
     float pointRate_ = 0.0f;
     float byteRate_ = 0.0f;
+    int64_t bytesRead_ = 0;
 };
 
 }  // namespace console

@@ -113,6 +113,7 @@ public:
     TVykGraph* Graph() const { return graph_.get(); }
     AcquisitionLoop& Loop() { return loop_; }
     bool PortOpen() const { return port_ != nullptr; }
+    const TSerialPort* Port() const { return port_.get(); }
     IniFile& Ini() { return *ini_; }
 
     QAction* ConnectAction = nullptr;

@@ -62,6 +62,7 @@ TEST(AcquisitionTick, ReadsAgainOnlyAfterAFullChunk) {
         f.source.Receive(std::vector<uint8_t>(c.bytes, 0x20));
         f.loop.Tick(f.source, 0, false);
         EXPECT_EQ(f.source.reads, c.reads) << c.bytes;
+        EXPECT_EQ(f.loop.BytesRead(), c.bytes);
         uint8_t rest[1];
         EXPECT_EQ(f.source.ReadReceived(rest, 1), 0) << "the tick leaves nothing behind";
     }

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "IniFile.h"
+#include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
 #include "SignalClose.h"
 #include "Vyk10dlg.h"
@@ -80,15 +81,11 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
 
     QStringList offered;
     QString devicePath;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<TSetPortForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        for (int i = 0; i < dialog->ComboBoxComList->count(); ++i) {
-            offered << dialog->ComboBoxComList->itemText(i);
+    AnswerPortDialog("com1", true, [&](TSetPortForm& dialog) {
+        for (int i = 0; i < dialog.ComboBoxComList->count(); ++i) {
+            offered << dialog.ComboBoxComList->itemText(i);
         }
-        dialog->ComboBoxComList->setEditText("com1");
-        devicePath = dialog->lblDevicePath->text();
-        dialog->Button1->click();
+        devicePath = dialog.lblDevicePath->text();
     });
     ASSERT_TRUE(window->FormShow());
     EXPECT_TRUE(offered.contains("COM1"));

@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include "IniFile.h"
+#include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
 #include "ShellCommands.h"
 #include "TextCodec.h"
@@ -234,21 +235,13 @@ TEST_F(Window, DragMovesThroughTheBufferInTheStripView) {
     EXPECT_EQ(w->store.pointCount, 0);
 }
 
-// The port dialog, answered the way a user does it.
-void AnswerPortDialog(const QString& port, bool confirm) {
-    QTimer::singleShot(0, [port, confirm] {
-        auto* dialog = qobject_cast<TSetPortForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_FALSE(dialog->ComboBox2->isVisible()) << "the console hides the baud box";
-        dialog->ComboBoxComList->setEditText(port);
-        (confirm ? dialog->Button1 : dialog->Button2)->click();
-    });
-}
-
 TEST_F(Window, NoPortMeansNoStart) {
     auto w = Make();
-    AnswerPortDialog("COM7", false);
+    bool baudHidden = false;
+    AnswerPortDialog("COM7", false,
+                     [&](TSetPortForm& dialog) { baudHidden = !dialog.ComboBox2->isVisible(); });
     EXPECT_FALSE(w->FormShow());
+    EXPECT_TRUE(baudHidden) << "the console hides the baud box";
     EXPECT_TRUE(prompt.messages.empty());
     // COM99 maps to no device.
     AnswerPortDialog("COM99", true);
