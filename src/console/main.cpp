@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QScreen>
 
 #include "AppPaths.h"
 #include "SignalClose.h"
@@ -10,7 +11,12 @@ int main(int argc, char** argv) {
     options.iniPath = IniPathFor(QApplication::applicationFilePath());
     console::TfrmVYK10 window(options);
     SignalClose signalClose(&window);
+    // Without a window manager nobody maximises; the geometry then already covers the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        window.setGeometry(screen->availableGeometry());
+    }
     window.showMaximized();
-    if (!window.FormShow()) return 0;
+    // A signal during the start (in the port dialog or a warning) has closed the window.
+    if (!window.FormShow() || !window.isVisible()) return 0;
     return app.exec();
 }
