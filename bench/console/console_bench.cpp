@@ -56,23 +56,27 @@ void BM_ConsoleLive(benchmark::State& state) {
         int64_t quietAfterExit = -1;
         while (quietAfterExit < 0 || clock.elapsed() < quietAfterExit) {
             QApplication::processEvents(QEventLoop::AllEvents, 1);
-            if (clock.elapsed() < next) continue;
+            if (clock.elapsed() < next)
+                continue;
             next += 20;
             const auto begin = std::chrono::steady_clock::now();
             window.tmrComportTimer();
-            tickSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            tickSeconds +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             ++ticks;
             if (quietAfterExit < 0 && sim.state() == QProcess::NotRunning) {
-                quietAfterExit = clock.elapsed() + 1000;   // what is still under way arrives
+                quietAfterExit = clock.elapsed() + 1000;  // what is still under way arrives
             }
         }
         sim.waitForFinished(5000);
-        const QString report = QString::fromUtf8(sim.readAllStandardOutput() + sim.readAllStandardError());
+        const QString report =
+            QString::fromUtf8(sim.readAllStandardOutput() + sim.readAllStandardError());
         const auto sent = QRegularExpression(QStringLiteral("sent (\\d+) bytes")).match(report);
         const int64_t received = window.Port()->ReceivedTotal();
         const int64_t consumed = window.Loop().BytesRead();
         const int64_t sentBytes = sent.hasMatch() ? sent.captured(1).toLongLong() : -1;
-        if (sentBytes < 0) state.SkipWithError("vyk-sim did not report what it sent");
+        if (sentBytes < 0)
+            state.SkipWithError("vyk-sim did not report what it sent");
         // Sent but never read from the driver, plus bytes the full ring dropped.
         state.counters["lost_bytes"] = double((sentBytes - received) + (received - consumed));
         state.counters["tick_ms"] = tickSeconds * 1000 / double(ticks);
@@ -86,7 +90,8 @@ BENCHMARK(BM_ConsoleLive)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime(
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -37,10 +37,14 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
         n = source.ReadReceived(rxChunk_.data(), kChunkSize);
         bytesInPeriod_ += n;
         bytesRead_ += n;
-        if (n == 0) break;
-        if (recorder) recorder(rxChunk_.data(), n);
-        if (echoActive && echo) echo(rxChunk_.data(), n);
-        if (store_.pointCount >= store_.pointCapacity) store_.KeepNewerHalf();
+        if (n == 0)
+            break;
+        if (recorder)
+            recorder(rxChunk_.data(), n);
+        if (echoActive && echo)
+            echo(rxChunk_.data(), n);
+        if (store_.pointCount >= store_.pointCapacity)
+            store_.KeepNewerHalf();
         const int k = decoder_.DecodeStream(store_.pointBuffer.data() + store_.pointCount,
                                             store_.pointCapacity - store_.pointCount,
                                             rxChunk_.data(), n, distanceLimit);
@@ -50,7 +54,8 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
             pointsInPeriod_ += k;
         }
     } while (n == kChunkSize);
-    if (newRecords > kRedrawAbove && showLatest) showLatest();
+    if (newRecords > kRedrawAbove && showLatest)
+        showLatest();
     UpdateRates(nowMs);
     return newRecords;
 }

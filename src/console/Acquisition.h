@@ -13,8 +13,8 @@ namespace console {
 
 constexpr int kPointCapacity = 1000000;
 constexpr int kChunkSize = 10000;
-constexpr int kRedrawAbove = 10;        // a tick with more new records than this redraws
-constexpr int kRatePeriodTicks = 30;    // rates are recomputed on every 31st tick
+constexpr int kRedrawAbove = 10;      // a tick with more new records than this redraws
+constexpr int kRatePeriodTicks = 30;  // rates are recomputed on every 31st tick
 
 // The point buffer and the window of it that is shown; read by the graph, replay and export.
 struct PointStore {

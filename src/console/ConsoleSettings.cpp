@@ -17,7 +17,8 @@ ConsoleSettings LoadSettings(const IniFile& ini, const QString& currentCaption) 
     s.baudRate = ini.ReadInteger(kSection, "BandRate", scanner::kConsoleBaud);
     s.viewType = ini.ReadInteger(kSection, "viewtype", vykgraph::kViewData);
     s.debugMode = ini.ReadBool(kSection, "mode", false);
-    if (!s.debugMode) s.viewType = vykgraph::kViewCircle;
+    if (!s.debugMode)
+        s.viewType = vykgraph::kViewCircle;
     return s;
 }
 

@@ -13,10 +13,10 @@ constexpr char kMainSection[] = "Main";
 
 struct ConsoleSettings {
     QString caption;
-    int distanceLimit = 6000;   // VykMax
-    int baudRate = 230400;      // BandRate
-    int viewType = 162;         // viewtype
-    bool debugMode = false;     // mode
+    int distanceLimit = 6000;  // VykMax
+    int baudRate = 230400;     // BandRate
+    int viewType = 162;        // viewtype
+    bool debugMode = false;    // mode
 
     // Without debug mode only the circle view and no history replay are offered.
     bool HistoryButtonVisible() const { return debugMode; }

@@ -21,7 +21,8 @@ bool TimeZoomButtons::Up() {
         downEnabled_ = true;
         changed = true;
     }
-    if (timeZoom_ == vykgraph::kMinTimeZoom) upEnabled_ = false;
+    if (timeZoom_ == vykgraph::kMinTimeZoom)
+        upEnabled_ = false;
     return changed;
 }
 
@@ -34,7 +35,8 @@ bool TimeZoomButtons::Down() {
         upEnabled_ = true;
         changed = true;
     }
-    if (timeZoom_ == vykgraph::kMaxTimeZoom) downEnabled_ = false;
+    if (timeZoom_ == vykgraph::kMaxTimeZoom)
+        downEnabled_ = false;
     return changed;
 }
 
@@ -48,14 +50,16 @@ bool WheelGate::Event() {
 }
 
 int ShiftByZoom(int value, int timeZoom) {
-    const int magnitude = timeZoom >= 0 ? std::abs(value) << timeZoom : std::abs(value) >> -timeZoom;
+    const int magnitude =
+        timeZoom >= 0 ? std::abs(value) << timeZoom : std::abs(value) >> -timeZoom;
     return value < 0 ? -magnitude : magnitude;
 }
 
 void DragState::Press(int row, int x) {
     dragRow = row;
     dragging = row > 0;
-    if (dragging) dragLastX = x;
+    if (dragging)
+        dragLastX = x;
 }
 
 void DragState::Release() {
@@ -68,7 +72,8 @@ bool DragState::Move(int row, int x, int timeZoom, PointStore& store) {
         Release();
         return false;
     }
-    if (!dragging) return false;
+    if (!dragging)
+        return false;
     bool moved = false;
     if (store.pointCount > 0) {
         store.viewStart -= ShiftByZoom(x - dragLastX, timeZoom);
@@ -80,22 +85,28 @@ bool DragState::Move(int row, int x, int timeZoom, PointStore& store) {
 }
 
 int SampleUnderMouse(const PointStore& store, int x, int plotLeft, int timeZoom, int row) {
-    if (store.pointCount <= 0) return -1;
+    if (store.pointCount <= 0)
+        return -1;
     const int offset = ShiftByZoom(x - plotLeft, timeZoom);
     int i = std::min(store.viewStart + offset, store.pointCount - 1);
     while (i >= store.viewStart && store.pointBuffer[i].laser + 1 != row) --i;
-    if (i < store.viewStart || i < 0 || store.pointBuffer[i].laser != 0) return -1;
+    if (i < store.viewStart || i < 0 || store.pointBuffer[i].laser != 0)
+        return -1;
     return i;
 }
 
-bool OpensDebugMenu(bool rightButton, int x) { return rightButton && x >= 0 && x <= 9; }
+bool OpensDebugMenu(bool rightButton, int x) {
+    return rightButton && x >= 0 && x <= 9;
+}
 
 bool AskDistanceLimit(Prompt& prompt, int& distanceLimit) {
-    const QString answer = prompt.Input(QString::fromUtf8("提示："), QString::fromUtf8("输入最大距离值："),
-                                        QString::number(distanceLimit));
+    const QString answer =
+        prompt.Input(QString::fromUtf8("提示："), QString::fromUtf8("输入最大距离值："),
+                     QString::number(distanceLimit));
     bool ok = false;
     const int value = answer.trimmed().toInt(&ok);
-    if (!ok || value == distanceLimit) return false;
+    if (!ok || value == distanceLimit)
+        return false;
     distanceLimit = value;
     return true;
 }

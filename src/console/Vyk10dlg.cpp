@@ -69,17 +69,22 @@ void ScanImage::mousePressEvent(QMouseEvent* event) {
     emit MousePressed(event->button(), at.x(), at.y(), event->globalPosition().toPoint());
 }
 
-void ScanImage::mouseReleaseEvent(QMouseEvent*) { emit MouseReleased(); }
+void ScanImage::mouseReleaseEvent(QMouseEvent*) {
+    emit MouseReleased();
+}
 
 TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       ini_(std::make_unique<IniFile>(options_.iniPath)),
       loop_(store, decoder_) {
-    if (!options_.prompt) ownPrompt_ = std::make_unique<WidgetPrompt>(this);
+    if (!options_.prompt)
+        ownPrompt_ = std::make_unique<WidgetPrompt>(this);
     prompt_ = options_.prompt ? options_.prompt : ownPrompt_.get();
-    if (!options_.portSource.probe) options_.portSource = setport::SystemPortSource(ini_.get());
-    if (!options_.openFile) options_.openFile = OpenWithDesktop;
+    if (!options_.portSource.probe)
+        options_.portSource = setport::SystemPortSource(ini_.get());
+    if (!options_.openFile)
+        options_.openFile = OpenWithDesktop;
 
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     BuildControls();
@@ -95,7 +100,9 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     FormCreate();
 }
 
-TfrmVYK10::~TfrmVYK10() { FormDestroy(); }
+TfrmVYK10::~TfrmVYK10() {
+    FormDestroy();
+}
 
 void TfrmVYK10::BuildControls() {
     auto* toolbar = addToolBar(QStringLiteral("tlbMain"));
@@ -241,7 +248,8 @@ void TfrmVYK10::FormDestroy() {
 
 bool TfrmVYK10::FormShow() {
     ConnectActionExecute();
-    if (!port_) return false;
+    if (!port_)
+        return false;
     ShowPortStatus();
     return true;
 }
@@ -256,7 +264,8 @@ void TfrmVYK10::ConnectActionExecute() {
     dialog.SetBaudVisible(false);
     dialog.SetBaudRate(settings.baudRate);
     dialog.SetPortNumber(portNumber);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
 
     portNumber = dialog.PortNumber();
     settings.baudRate = dialog.BaudRate();
@@ -276,7 +285,8 @@ void TfrmVYK10::ConnectActionExecute() {
 }
 
 void TfrmVYK10::ReleasePort() {
-    if (!port_) return;
+    if (!port_)
+        return;
     port_->ClosePort();
     port_.reset();
 }
@@ -289,7 +299,8 @@ void TfrmVYK10::DisconnectActionExecute() {
 }
 
 void TfrmVYK10::tmrComportTimer() {
-    if (!port_) return;
+    if (!port_)
+        return;
     PortSource source(*port_);
     loop_.Tick(source, GetTickCount(), nbMain->currentIndex() == 1);
     ShowByteStatus();
@@ -321,7 +332,9 @@ void TfrmVYK10::ShowPortStatus() {
     statPanels[0]->setText(PortStatusText(port_ != nullptr, portNumber, settings.baudRate));
 }
 
-void TfrmVYK10::ShowZoomStatus() { statPanels[1]->setText(ZoomStatusText(timeZoom.TimeZoom())); }
+void TfrmVYK10::ShowZoomStatus() {
+    statPanels[1]->setText(ZoomStatusText(timeZoom.TimeZoom()));
+}
 
 void TfrmVYK10::ShowPointStatus() {
     statPanels[2]->setText(PointStatusText(store.pointCount, loop_.PointRate()));
@@ -336,7 +349,8 @@ void TfrmVYK10::FormResize() {
     btnOpenFile->setEnabled(HasTimeAxis(settings.viewType));
     Image2->setGeometry(0, 0, pnlGragh->width(), pnlGragh->height());
     Image2->target = QImage(pnlGragh->size(), QImage::Format_RGB32);
-    if (!graph_) return;
+    if (!graph_)
+        return;
     graph_->SetView(settings.viewType, 1, pnlGragh->width(), pnlGragh->height());
     store.viewLength = graph_->PointsPerView();
     RedrawView();
@@ -347,12 +361,17 @@ void TfrmVYK10::ShowTimeButtons(int viewType, bool relayout) {
     btnTimeSeparator->setVisible(visible);
     ButtonTimeZoomUp->setVisible(visible);
     ButtonTimeZoomDown->setVisible(visible);
-    if (relayout) FormResize();
+    if (relayout)
+        FormResize();
 }
 
-void TfrmVYK10::ButtonTimeZoomUpClick() { ApplyTimeZoom(timeZoom.Up()); }
+void TfrmVYK10::ButtonTimeZoomUpClick() {
+    ApplyTimeZoom(timeZoom.Up());
+}
 
-void TfrmVYK10::ButtonTimeZoomDownClick() { ApplyTimeZoom(timeZoom.Down()); }
+void TfrmVYK10::ButtonTimeZoomDownClick() {
+    ApplyTimeZoom(timeZoom.Down());
+}
 
 void TfrmVYK10::ApplyTimeZoom(bool changed) {
     if (changed) {
@@ -374,24 +393,35 @@ void TfrmVYK10::Image2MouseMove(int x, int y) {
     }
     const int row = graph_->HitRow(x, y);
     const bool wasDragging = drag.dragging;
-    if (drag.Move(row, x, timeZoom.TimeZoom(), store)) RedrawView();
-    if (row == 0 || wasDragging) return;
+    if (drag.Move(row, x, timeZoom.TimeZoom(), store))
+        RedrawView();
+    if (row == 0 || wasDragging)
+        return;
     const int i = SampleUnderMouse(store, x, graph_->PlotLeft(), timeZoom.TimeZoom(), row);
-    if (i >= 0) LabelGraphData->setText(SampleText(store.pointBuffer[i]));
+    if (i >= 0)
+        LabelGraphData->setText(SampleText(store.pointBuffer[i]));
 }
 
 void TfrmVYK10::Image2MouseDown(Qt::MouseButton button, int x, int y, QPoint globalPos) {
     switch (button) {
-        case Qt::MiddleButton: store.pointCount = 0; break;
-        case Qt::RightButton:
-            if (settings.PopupAvailable() && historyFile.isEmpty()) pm1->popup(globalPos);
+        case Qt::MiddleButton:
+            store.pointCount = 0;
             break;
-        case Qt::LeftButton: drag.Press(graph_->HitRow(x, y), x); break;
-        default: break;
+        case Qt::RightButton:
+            if (settings.PopupAvailable() && historyFile.isEmpty())
+                pm1->popup(globalPos);
+            break;
+        case Qt::LeftButton:
+            drag.Press(graph_->HitRow(x, y), x);
+            break;
+        default:
+            break;
     }
 }
 
-void TfrmVYK10::Image2MouseUp() { drag.Release(); }
+void TfrmVYK10::Image2MouseUp() {
+    drag.Release();
+}
 
 void TfrmVYK10::FormMouseWheelDown(QPoint globalPos) {
     WheelStep(wheelDown, globalPos, &TVykGraph::GrowRowScale);
@@ -402,10 +432,12 @@ void TfrmVYK10::FormMouseWheelUp(QPoint globalPos) {
 }
 
 void TfrmVYK10::WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int)) {
-    if (!gate.Event()) return;
+    if (!gate.Event())
+        return;
     const QPoint at = Image2->mapFromGlobal(globalPos);
     const int row = graph_->HitRow(at.x(), at.y());
-    if (row <= 0) return;
+    if (row <= 0)
+        return;
     (graph_.get()->*step)(row - 1);
     RedrawView();
 }
@@ -413,21 +445,28 @@ void TfrmVYK10::WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*s
 void TfrmVYK10::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
     const QPoint globalPos = event->globalPosition().toPoint();
-    if (delta < 0) FormMouseWheelDown(globalPos);
-    if (delta > 0) FormMouseWheelUp(globalPos);
+    if (delta < 0)
+        FormMouseWheelDown(globalPos);
+    if (delta > 0)
+        FormMouseWheelUp(globalPos);
     event->accept();
 }
 
 void TfrmVYK10::SystemCommand(int command) {
     switch (command) {
         case kCmdChangeHistory: {
-            const QString path =
-                BesideIni(options_.iniPath, QFileInfo(options_.iniPath).completeBaseName() + ".txt");
-            if (WriteChangeHistory(path)) options_.openFile(path);
+            const QString path = BesideIni(options_.iniPath,
+                                           QFileInfo(options_.iniPath).completeBaseName() + ".txt");
+            if (WriteChangeHistory(path))
+                options_.openFile(path);
             break;
         }
-        case kCmdHelp: prompt_->Message(HelpText()); break;
-        case kCmdUpgrade: ShowLater("在线升级"); break;
+        case kCmdHelp:
+            prompt_->Message(HelpText());
+            break;
+        case kCmdUpgrade:
+            ShowLater("在线升级");
+            break;
         case kCmdDisplayFilter:
             displayFilter = !displayFilter;
             graph_->SetDisplayFilter(displayFilter);
@@ -438,7 +477,8 @@ void TfrmVYK10::SystemCommand(int command) {
                 SaveDistanceLimit(*ini_, settings.distanceLimit);
             }
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -454,7 +494,8 @@ void TfrmVYK10::pm1Popup() {
 }
 
 void TfrmVYK10::statMainMouseUp(Qt::MouseButton button, int x, QPoint globalPos) {
-    if (OpensDebugMenu(button == Qt::RightButton, x)) pmDebug->popup(globalPos);
+    if (OpensDebugMenu(button == Qt::RightButton, x))
+        pmDebug->popup(globalPos);
 }
 
 void TfrmVYK10::pmDebugPopup() {
@@ -462,7 +503,9 @@ void TfrmVYK10::pmDebugPopup() {
                                                 : QStringLiteral("打开调试模式"));
 }
 
-void TfrmVYK10::mniSetDebugModeClick() { settings.debugMode = !settings.debugMode; }
+void TfrmVYK10::mniSetDebugModeClick() {
+    settings.debugMode = !settings.debugMode;
+}
 
 void TfrmVYK10::mniN5Click() {
     const QString title = AskTitle(*prompt_, windowTitle());
@@ -486,7 +529,8 @@ void TfrmVYK10::ShowSettingsPage(bool on) {
 }
 
 void TfrmVYK10::SendDirect(const char* command) {
-    if (port_) port_->SendBytes(QByteArray(command));
+    if (port_)
+        port_->SendBytes(QByteArray(command));
 }
 
 void TfrmVYK10::ShowLater(const char* what) {
@@ -494,7 +538,8 @@ void TfrmVYK10::ShowLater(const char* what) {
 }
 
 bool TfrmVYK10::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pnlGragh && event->type() == QEvent::Resize) FormResize();
+    if (watched == pnlGragh && event->type() == QEvent::Resize)
+        FormResize();
     if (event->type() == QEvent::MouseButtonRelease &&
         (watched == statMain || watched == statPanels[0])) {
         auto* mouse = static_cast<QMouseEvent*>(event);

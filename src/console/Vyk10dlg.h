@@ -52,9 +52,9 @@ protected:
 
 struct ConsoleOptions {
     QString iniPath;
-    Prompt* prompt = nullptr;            // null: real dialogs
-    setport::PortSource portSource;      // empty: the machine's COM devices
-    std::function<bool(const QString&)> openFile;   // empty: the desktop's default program
+    Prompt* prompt = nullptr;                      // null: real dialogs
+    setport::PortSource portSource;                // empty: the machine's COM devices
+    std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
 };
 
 class TfrmVYK10 : public QMainWindow {

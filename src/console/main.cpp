@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     }
     window.showMaximized();
     // A signal during the start (in the port dialog or a warning) has closed the window.
-    if (!window.FormShow() || !window.isVisible()) return 0;
+    if (!window.FormShow() || !window.isVisible())
+        return 0;
     return app.exec();
 }

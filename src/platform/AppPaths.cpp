@@ -1,15 +1,16 @@
 #include "AppPaths.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <unistd.h>
 
 QString IniPathFor(const QString& executablePath) {
     const QFileInfo exe(executablePath);
     const QString name = exe.completeBaseName() + QStringLiteral(".ini");
     const QString folder = exe.absolutePath();
-    if (access(QFile::encodeName(folder).constData(), W_OK) == 0) return folder + '/' + name;
+    if (access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return folder + '/' + name;
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     QDir().mkpath(config);
     return config + '/' + name;

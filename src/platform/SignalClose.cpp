@@ -1,11 +1,11 @@
 #include "SignalClose.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,7 +21,8 @@ void OnSignal(int number) {
 }  // namespace
 
 SignalClose::SignalClose(QWidget* window) : QObject(window), window_(window), notifier_(nullptr) {
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeFds) != 0) return;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeFds) != 0)
+        return;
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &SignalClose::Arrived);
     struct sigaction action = {};
@@ -35,7 +36,8 @@ SignalClose::~SignalClose() {
     delete notifier_;
     for (int number : kSignals) signal(number, SIG_DFL);
     for (int& fd : pipeFds) {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
         fd = -1;
     }
 }
@@ -45,7 +47,8 @@ void SignalClose::Arrived() {
     [[maybe_unused]] const ssize_t got = read(pipeFds[0], &byte, 1);
     // A modal dialog would keep the program waiting for its answer: it is cancelled first.
     while (QWidget* modal = QApplication::activeModalWidget()) {
-        if (!modal->close()) break;
+        if (!modal->close())
+            break;
     }
     window_->close();
 }

@@ -16,7 +16,9 @@ SystemMenu::SystemMenu(QWidget* window) : QObject(window), window_(window), menu
     connect(shortcut, &QShortcut::activated, this, &SystemMenu::Popup);
 }
 
-void SystemMenu::AddSeparator() { menu_.addSeparator(); }
+void SystemMenu::AddSeparator() {
+    menu_.addSeparator();
+}
 
 QAction* SystemMenu::AddItem(const QString& caption, int command) {
     QAction* action = menu_.addAction(caption);
@@ -43,4 +45,6 @@ QToolButton* SystemMenu::CreateButton(QWidget* parent) {
     return button;
 }
 
-void SystemMenu::Popup() { menu_.popup(window_->mapToGlobal(QPoint(0, 0))); }
+void SystemMenu::Popup() {
+    menu_.popup(window_->mapToGlobal(QPoint(0, 0)));
+}

@@ -29,20 +29,23 @@ int ParseBaud(const QString& text) {
 }
 
 int ParsePortName(const QString& text) {
-    if (text.size() != 4 && text.size() != 5) return 0;
-    if (text.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) != 0) return 0;
+    if (text.size() != 4 && text.size() != 5)
+        return 0;
+    if (text.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) != 0)
+        return 0;
     int number = 0;
     for (int i = 3; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
         number = number * 10 + (c.unicode() - '0');
     }
     return number;
 }
 
 const Variant& VariantOf(Program program) {
-    static const Variant console{QStringLiteral("显示波特率(&S)"), {230400, 460800, 921600}, true,
-                                 false};
+    static const Variant console{
+        QStringLiteral("显示波特率(&S)"), {230400, 460800, 921600}, true, false};
     static const Variant zoneTool{
         QStringLiteral("修改波特率(&S)"), {115200, 230400, 460800, 921600}, false, true};
     return program == Program::Console ? console : zoneTool;
@@ -59,13 +62,15 @@ PortList BuildPortList(Program program, const std::vector<ProbedPort>& ports) {
     QStringList names;
     bool anyPresent = false;
     for (const ProbedPort& port : ports) {
-        if (port.state == ComDeviceState::Missing) continue;
+        if (port.state == ComDeviceState::Missing)
+            continue;
         anyPresent = true;
         if (variant.listsEveryPresentPort || port.state != ComDeviceState::NoPermission) {
             names << port.name;
         }
     }
-    if (!names.isEmpty()) return {names, ListResult::Found};
+    if (!names.isEmpty())
+        return {names, ListResult::Found};
     const bool noAccess = variant.reportsNoAccess && anyPresent;
     return {DefaultPorts(), noAccess ? ListResult::NoAccess : ListResult::NoPort};
 }
@@ -158,7 +163,8 @@ void TSetPortForm::FormCreate() {
     systemMenu->AddItem(variant_.baudMenuCaption, kShowBaudCommand);
     for (int rate : variant_.offeredRates) ComboBox2->addItem(QString::number(rate));
     const int index = ComboBox2->findText(QString::number(choice_.BaudRate));
-    if (index >= 0) ComboBox2->setCurrentIndex(index);
+    if (index >= 0)
+        ComboBox2->setCurrentIndex(index);
 }
 
 void TSetPortForm::SetBaudVisible(bool visible) {
@@ -166,10 +172,13 @@ void TSetPortForm::SetBaudVisible(bool visible) {
     ComboBox2->setVisible(visible);
 }
 
-void TSetPortForm::SetBaudEnabled(bool enabled) { ComboBox2->setEnabled(enabled); }
+void TSetPortForm::SetBaudEnabled(bool enabled) {
+    ComboBox2->setEnabled(enabled);
+}
 
 void TSetPortForm::SystemCommand(int command) {
-    if (command != kShowBaudCommand) return;
+    if (command != kShowBaudCommand)
+        return;
     SetBaudVisible(true);
     SetBaudEnabled(true);
 }
@@ -181,7 +190,8 @@ void TSetPortForm::FillDefaultPorts() {
 }
 
 ListResult TSetPortForm::FillPortList() {
-    const PortList list = BuildPortList(program_, source_.probe ? source_.probe() : std::vector<ProbedPort>{});
+    const PortList list =
+        BuildPortList(program_, source_.probe ? source_.probe() : std::vector<ProbedPort>{});
     ComboBoxComList->clear();
     ComboBoxComList->addItems(list.names);
     ComboBoxComList->setCurrentIndex(0);
@@ -190,9 +200,14 @@ ListResult TSetPortForm::FillPortList() {
 
 void TSetPortForm::ComboBoxComListEnter() {
     switch (FillPortList()) {
-        case ListResult::NoAccess: prompt_.Message(QString::fromUtf8(kNoAccessMessage)); break;
-        case ListResult::NoPort: prompt_.Message(QString::fromUtf8(kNoPortMessage)); break;
-        case ListResult::Found: break;
+        case ListResult::NoAccess:
+            prompt_.Message(QString::fromUtf8(kNoAccessMessage));
+            break;
+        case ListResult::NoPort:
+            prompt_.Message(QString::fromUtf8(kNoPortMessage));
+            break;
+        case ListResult::Found:
+            break;
     }
 }
 
@@ -203,7 +218,8 @@ void TSetPortForm::showEvent(QShowEvent* event) {
 
 void TSetPortForm::FormShow() {
     const int index = ComboBox2->findText(QString::number(choice_.BaudRate));
-    if (index >= 0) ComboBox2->setCurrentIndex(index);
+    if (index >= 0)
+        ComboBox2->setCurrentIndex(index);
     if (choice_.PortNumber != 0) {
         ComboBoxComList->setEditText(QStringLiteral("COM%1").arg(choice_.PortNumber));
     }

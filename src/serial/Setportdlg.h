@@ -48,8 +48,8 @@ int ParsePortName(const QString& text);
 struct Variant {
     QString baudMenuCaption;
     std::vector<int> offeredRates;  // the first is the default
-    bool reportsNoAccess;         // the console says when it may open none of the devices
-    bool listsEveryPresentPort;   // the zone tool lists a device whatever its open test said
+    bool reportsNoAccess;           // the console says when it may open none of the devices
+    bool listsEveryPresentPort;     // the zone tool lists a device whatever its open test said
 };
 const Variant& VariantOf(Program program);
 

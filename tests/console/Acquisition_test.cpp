@@ -135,7 +135,7 @@ TEST(AcquisitionTick, ChunksReachTheRecorderFirstAndTheEchoOnlyOnTheSettingsPage
 TEST(AcquisitionTick, DecodesWithTheDistanceLimit) {
     Fixture f;
     f.loop.distanceLimit = 150;
-    f.source.Receive(Packets(100, 100));   // distances 100..199
+    f.source.Receive(Packets(100, 100));  // distances 100..199
     f.loop.Tick(f.source, 0, false);
     EXPECT_EQ(f.store.pointCount, 50);
 }

@@ -133,7 +133,7 @@ TEST(ConsoleProgram, SignalsEndItCleanlyWhileThePortDialogWaits) {
         program.setProcessEnvironment(env);
         program.start(exe, {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        program.waitForFinished(1500);   // the dialog is up by then
+        program.waitForFinished(1500);  // the dialog is up by then
         ASSERT_EQ(program.state(), QProcess::Running) << "it waits in the port dialog";
         kill(static_cast<pid_t>(program.processId()), number);
         ASSERT_TRUE(program.waitForFinished(10000)) << number;
@@ -148,7 +148,8 @@ TEST(ConsoleProgram, SignalsEndItCleanlyWhileThePortDialogWaits) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -44,8 +44,8 @@ TEST(Drag, MovesTheWindowByTheZoomedDistanceWithinTheBuffer) {
         int viewStart;
         int expected;
     } cases[] = {
-        {0, 100, 110, 500, 490},  {2, 100, 110, 500, 460},  {-2, 100, 110, 500, 498},
-        {0, 110, 100, 500, 510},  {10, 100, 110, 500, 0},   {10, 110, 100, 500, 999},
+        {0, 100, 110, 500, 490},  {2, 100, 110, 500, 460}, {-2, 100, 110, 500, 498},
+        {0, 110, 100, 500, 510},  {10, 100, 110, 500, 0},  {10, 110, 100, 500, 999},
         {-6, 100, 110, 500, 500},
     };
     for (const auto& c : cases) {
@@ -108,12 +108,13 @@ TEST(DistanceDialog, StoresOnlyANewInteger) {
         bool changed;
         int limit;
     } cases[] = {
-        {"6000", false, 6000}, {"3000", true, 3000}, {"abc", false, 6000},
-        {nullptr, false, 6000}, {"", false, 6000},   {" 4500 ", true, 4500},
+        {"6000", false, 6000},  {"3000", true, 3000}, {"abc", false, 6000},
+        {nullptr, false, 6000}, {"", false, 6000},    {" 4500 ", true, 4500},
     };
     for (const auto& c : cases) {
         ScriptedPrompt prompt;
-        if (c.answer) prompt.inputs.push_back(QString::fromUtf8(c.answer));
+        if (c.answer)
+            prompt.inputs.push_back(QString::fromUtf8(c.answer));
         int limit = 6000;
         EXPECT_EQ(AskDistanceLimit(prompt, limit), c.changed) << (c.answer ? c.answer : "cancel");
         EXPECT_EQ(limit, c.limit);

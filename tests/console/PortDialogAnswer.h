@@ -14,9 +14,11 @@ inline void AnswerPortDialog(const QString& port, bool confirm,
                              std::function<void(TSetPortForm&)> inspect = {}) {
     QTimer::singleShot(0, [port, confirm, inspect] {
         auto* dialog = qobject_cast<TSetPortForm*>(QApplication::activeModalWidget());
-        if (!dialog) return;
+        if (!dialog)
+            return;
         dialog->ComboBoxComList->setEditText(port);
-        if (inspect) inspect(*dialog);
+        if (inspect)
+            inspect(*dialog);
         (confirm ? dialog->Button1 : dialog->Button2)->click();
     });
 }

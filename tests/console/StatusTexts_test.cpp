@@ -12,7 +12,9 @@ TEST(StatusTexts, PointPanelSwitchesToKAbove50000) {
         float rate;
         const char* text;
     } cases[] = {
-        {0, 0.0f, "0,0.00K"},         {50000, 1.5f, "50000,1.50K"}, {50001, 1.5f, "48K,1.50K"},
+        {0, 0.0f, "0,0.00K"},
+        {50000, 1.5f, "50000,1.50K"},
+        {50001, 1.5f, "48K,1.50K"},
         {1000000, 9.876f, "976K,9.88K"},
     };
     for (const auto& c : cases) EXPECT_EQ(PointStatusText(c.count, c.rate), c.text) << c.count;
@@ -24,8 +26,10 @@ TEST(StatusTexts, BytePanelSwitchesToKAbove50000AndToMAbove1200000) {
         float rate;
         const char* text;
     } cases[] = {
-        {0, 0.0f, "0,0.00k/s"},          {50000, 23.04f, "50000,23.04k/s"},
-        {50001, 23.04f, "48K,23.04k/s"}, {1200000, 0.0f, "1171K,0.00k/s"},
+        {0, 0.0f, "0,0.00k/s"},
+        {50000, 23.04f, "50000,23.04k/s"},
+        {50001, 23.04f, "48K,23.04k/s"},
+        {1200000, 0.0f, "1171K,0.00k/s"},
         {1200001, 92.16f, "1.14M,92.16k/s"},
     };
     for (const auto& c : cases) EXPECT_EQ(ByteStatusText(c.total, c.rate), c.text) << c.total;

@@ -96,7 +96,8 @@ TEST_F(Window, DebugModeUnlocksTheStoredViewAndThePopup) {
         w->Image2MouseDown(Qt::RightButton, 100, 100, {100, 100});
         EXPECT_EQ(w->pm1->isVisible(), c.debug);
         if (c.debug) {
-            EXPECT_EQ(w->mniMulCircle->isEnabled(), c.view != 163) << "the current view is disabled";
+            EXPECT_EQ(w->mniMulCircle->isEnabled(), c.view != 163)
+                << "the current view is disabled";
             EXPECT_TRUE(w->mniCircle->isEnabled());
             w->pm1->hide();
         }
@@ -255,7 +256,8 @@ TEST_F(Window, NoPortMeansNoStart) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

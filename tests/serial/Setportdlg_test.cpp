@@ -21,9 +21,9 @@ TEST(PortName, OnlyComOneToNinetyNine) {
         const char* text;
         int port;
     } cases[] = {
-        {"com7", 7},  {"COM07", 7}, {"COM1", 1},   {"cOm12", 12}, {"COM99", 99}, {"COM100", 0},
-        {"COM0", 0},  {"COM00", 0}, {"COMX", 0},   {"COM", 0},    {"", 0},       {"CON7", 0},
-        {"COM 7", 0}, {"COM7 ", 0}, {"COM-1", 0},  {"COM1X", 0},  {"7", 0},      {"COM٣", 0},
+        {"com7", 7},  {"COM07", 7}, {"COM1", 1},  {"cOm12", 12}, {"COM99", 99}, {"COM100", 0},
+        {"COM0", 0},  {"COM00", 0}, {"COMX", 0},  {"COM", 0},    {"", 0},       {"CON7", 0},
+        {"COM 7", 0}, {"COM7 ", 0}, {"COM-1", 0}, {"COM1X", 0},  {"7", 0},      {"COM٣", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParsePortName(QString::fromUtf8(c.text)), c.port) << c.text;
@@ -35,9 +35,18 @@ TEST(Baud, OnlyTheAcceptedList) {
         const char* text;
         int rate;
     } cases[] = {
-        {"43000", 43000}, {"43200", 0},     {"1382400", 1382400}, {"230400", 230400},
-        {"115201", 0},    {"abc", 0},       {"", 0},              {"-1200", 0},
-        {"1200", 1200},   {"921600x", 0},   {"0", 0},             {"460800", 460800},
+        {"43000", 43000},
+        {"43200", 0},
+        {"1382400", 1382400},
+        {"230400", 230400},
+        {"115201", 0},
+        {"abc", 0},
+        {"", 0},
+        {"-1200", 0},
+        {"1200", 1200},
+        {"921600x", 0},
+        {"0", 0},
+        {"460800", 460800},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseBaud(QString::fromUtf8(c.text)), c.rate) << c.text;
     for (int rate : kAcceptedBauds) EXPECT_TRUE(IsAcceptedBaud(rate)) << rate;
@@ -52,10 +61,8 @@ TEST(PortChoice, ChecksBaudFirstAndStaysInvalidAfterARefusal) {
         int portNumber;
         int baudRate;
     } cases[] = {
-        {"com7", "230400", nullptr, 7, 230400},
-        {"COM100", "43200", kBaudError, 0, 230400},
-        {"COM100", "43000", kPortError, 0, 43000},
-        {"COMX", "1382400", kPortError, 0, 1382400},
+        {"com7", "230400", nullptr, 7, 230400},    {"COM100", "43200", kBaudError, 0, 230400},
+        {"COM100", "43000", kPortError, 0, 43000}, {"COMX", "1382400", kPortError, 0, 1382400},
         {"COM07", "921600", nullptr, 7, 921600},
     };
     for (const auto& c : cases) {
@@ -89,13 +96,17 @@ TEST(PortList, ProbesGiveTheListAndTheResult) {
          defaults,
          ListResult::NoAccess},
         {Program::Console,
-         {{"COM1", ComDeviceState::NoPermission}, {"COM33", ComDeviceState::Available}, {"COM34", ComDeviceState::Busy}},
+         {{"COM1", ComDeviceState::NoPermission},
+          {"COM33", ComDeviceState::Available},
+          {"COM34", ComDeviceState::Busy}},
          {"COM33", "COM34"},
          ListResult::Found},
         {Program::ZoneTool, {}, defaults, ListResult::NoPort},
         {Program::ZoneTool, {{"COM1", ComDeviceState::NoPermission}}, {"COM1"}, ListResult::Found},
         {Program::ZoneTool,
-         {{"COM2", ComDeviceState::Busy}, {"COM3", ComDeviceState::Missing}, {"COM49", ComDeviceState::Available}},
+         {{"COM2", ComDeviceState::Busy},
+          {"COM3", ComDeviceState::Missing},
+          {"COM49", ComDeviceState::Available}},
          {"COM2", "COM49"},
          ListResult::Found},
     };
@@ -139,9 +150,15 @@ TEST_F(Dialog, RefusedConfirmationKeepsItOpenAndEveryWayOutCancels) {
         EXPECT_FALSE(dialog->InputValid());
         EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8(kPortError)});
         switch (leave) {
-            case Leave::CancelButton: dialog->Button2->click(); break;
-            case Leave::Escape: Press(dialog.get(), Qt::Key_Escape); break;
-            case Leave::CloseBox: dialog->close(); break;
+            case Leave::CancelButton:
+                dialog->Button2->click();
+                break;
+            case Leave::Escape:
+                Press(dialog.get(), Qt::Key_Escape);
+                break;
+            case Leave::CloseBox:
+                dialog->close();
+                break;
         }
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -234,7 +251,8 @@ TEST_F(Dialog, EnteringThePortBoxRefreshesTheListAndExplainsAnEmptyOne) {
 // The widgets need one application object for the whole run, gone before static destruction;
 // test discovery runs without a display too.
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
