@@ -4,6 +4,7 @@
 #include <QPolygon>
 #include <QStringList>
 #include <cmath>
+#include <cstdlib>
 #include <cstdarg>
 #include <cstdio>
 
@@ -50,7 +51,18 @@ bool GraphCanvas::Begin() {
     if (painter_.isActive()) {
         return true;
     }
-    if (image_ == nullptr || image_->isNull() || !painter_.begin(image_)) {
+    if (image_ == nullptr || image_->isNull()) {
+        return false;
+    }
+    const QImage::Format format = image_->format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+        format == QImage::Format_ARGB32_Premultiplied) {
+        // Detach before the painter starts so both write the same buffer.
+        pixels_ = reinterpret_cast<QRgb*>(image_->bits());
+        stride_ = image_->bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    }
+    if (!painter_.begin(image_)) {
+        pixels_ = nullptr;
         return false;
     }
     painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -63,6 +75,36 @@ bool GraphCanvas::Begin() {
 void GraphCanvas::End() {
     if (painter_.isActive()) {
         painter_.end();
+    }
+    pixels_ = nullptr;
+}
+
+void GraphCanvas::PutPixel(int x, int y, QRgb colour) {
+    if (x >= 0 && y >= 0 && x < image_->width() && y < image_->height()) {
+        pixels_[y * stride_ + x] = colour;
+    }
+}
+
+void GraphCanvas::ThinLine(QPoint from, QPoint to) {
+    const QRgb colour = penColor.rgb();
+    int x = from.x();
+    int y = from.y();
+    const int dx = std::abs(to.x() - x);
+    const int dy = -std::abs(to.y() - y);
+    const int sx = x < to.x() ? 1 : -1;
+    const int sy = y < to.y() ? 1 : -1;
+    int err = dx + dy;
+    while (x != to.x() || y != to.y()) {
+        PutPixel(x, y, colour);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
     }
 }
 
@@ -93,9 +135,17 @@ void GraphCanvas::MoveTo(int x, int y) { position_ = QPoint(x, y); }
 
 void GraphCanvas::LineTo(int x, int y) {
     const QPoint to(x, y);
+    constexpr int kDirectReach = 1 << 15;   // beyond this the painter clips instead
+    const auto near = [](QPoint p) {
+        return std::abs(p.x()) < kDirectReach && std::abs(p.y()) < kDirectReach;
+    };
     if (painter_.isActive()) {
-        UsePen();
-        painter_.drawLine(position_, to);
+        if (pixels_ != nullptr && penWidth == 1 && near(position_) && near(to)) {
+            ThinLine(position_, to);
+        } else {
+            UsePen();
+            painter_.drawLine(position_, to);
+        }
     }
     position_ = to;
 }
@@ -104,9 +154,14 @@ void GraphCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!painter_.isActive() || x2 <= x1 || y2 <= y1) {
         return;
     }
-    if (x2 - x1 <= 2 && y2 - y1 <= 2) {
-        // An ellipse this small is its box; filling it is much cheaper than rasterising one.
-        painter_.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), penColor);
+    if (pixels_ != nullptr && x2 - x1 <= 2 && y2 - y1 <= 2) {
+        // An ellipse this small is its box; writing it is much cheaper than rasterising one.
+        const QRgb colour = penColor.rgb();
+        for (int y = y1; y < y2; ++y) {
+            for (int x = x1; x < x2; ++x) {
+                PutPixel(x, y, colour);
+            }
+        }
         return;
     }
     UsePen();

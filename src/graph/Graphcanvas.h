@@ -29,7 +29,8 @@ QFont LabelFont(int pointSize);
 // Bytes of the text in the ANSI code page: what the label boxes are sized by.
 int AnsiLength(const QString& text);
 
-// Rectangles run from (x1, y1) up to but excluding (x2, y2); lines leave out their last pixel.
+// Rectangles run from (x1, y1) up to but excluding (x2, y2); lines leave out their last pixel,
+// whichever way they run.
 class GraphCanvas {
 public:
     explicit GraphCanvas(QImage* image);
@@ -61,11 +62,16 @@ public:
     void CopyImage(int x, int y, const QImage& image);
 
 private:
+    void PutPixel(int x, int y, QRgb colour);
+    void ThinLine(QPoint from, QPoint to);
     void UsePen();
     void UseBrush();
 
     QImage* image_;
     QPainter painter_;
+    // The image's pixels while painting: thin lines and dots are written directly.
+    QRgb* pixels_ = nullptr;
+    qsizetype stride_ = 0;   // in pixels
     QPoint position_{0, 0};
     QFont font_;
     int fontPointSize_ = 0;

@@ -55,9 +55,14 @@ struct Pixel {
     int x;
     int y;
 };
+// Truncates toward zero; far-off values (a corrupt record) are held where int arithmetic is safe.
+inline int TruncPixel(double v) {
+    constexpr double kLimit = 1 << 30;
+    return static_cast<int>(v < -kLimit ? -kLimit : (v > kLimit ? kLimit : v));
+}
 inline Pixel PolarPixel(double sine, double cosine, int distance, float scale, int cx, int cy) {
-    const int r = static_cast<int>(static_cast<double>(distance) * scale);
-    return {static_cast<int>(sine * r + cx), static_cast<int>(cy - cosine * r)};
+    const int r = TruncPixel(static_cast<double>(distance) * scale);
+    return {TruncPixel(sine * r + cx), TruncPixel(cy - cosine * r)};
 }
 
 // Rings of the polar graticule that fit a plot with half-sizes cx, cy.

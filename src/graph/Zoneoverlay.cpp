@@ -54,7 +54,7 @@ void TVykGraph::DrawZones(int start, int end) {
         }
         c.penColor = Active(outputState_, z) ? colours::kRed : colours::kGreen;
         if (zone.count == kSector) {
-            const int R = static_cast<int>(zone.x[0] * scale);
+            const int R = TruncPixel(zone.x[0] * scale);
             const float alpha = static_cast<float>(zone.y[0] * kPi / 180);
             const int t = static_cast<int>(std::sin(static_cast<double>(alpha)) * R);
             const int u = static_cast<int>(std::cos(static_cast<double>(alpha)) * R);
@@ -72,8 +72,7 @@ void TVykGraph::DrawZones(int start, int end) {
         const int n = Corners(zone);
         Pixel corners[ProtectZone::kPairs];
         for (int j = 0; j < n; ++j) {
-            corners[j] = {static_cast<int>(cx + zone.x[j] * scale),
-                          static_cast<int>(cy - zone.y[j] * scale)};
+            corners[j] = {TruncPixel(cx + zone.x[j] * scale), TruncPixel(cy - zone.y[j] * scale)};
         }
         const QString text = start + 10 < end ? FormatText("%d:%d", z + 1, zoneHits_[z])
                                               : FormatText("%d", z + 1);
