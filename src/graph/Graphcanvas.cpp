@@ -3,6 +3,7 @@
 #include <QPen>
 #include <QPolygon>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstdarg>
@@ -60,6 +61,8 @@ bool GraphCanvas::Begin() {
         // Detach before the painter starts so both write the same buffer.
         pixels_ = reinterpret_cast<QRgb*>(image_->bits());
         stride_ = image_->bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+        width_ = image_->width();
+        height_ = image_->height();
     }
     if (!painter_.begin(image_)) {
         pixels_ = nullptr;
@@ -69,6 +72,7 @@ bool GraphCanvas::Begin() {
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
     painter_.setBackgroundMode(Qt::TransparentMode);
     painter_.setFont(font_);
+    fontAscent_ = painter_.fontMetrics().ascent();
     return true;
 }
 
@@ -80,13 +84,40 @@ void GraphCanvas::End() {
 }
 
 void GraphCanvas::PutPixel(int x, int y, QRgb colour) {
-    if (x >= 0 && y >= 0 && x < image_->width() && y < image_->height()) {
+    if (x >= 0 && y >= 0 && x < width_ && y < height_) {
         pixels_[y * stride_ + x] = colour;
     }
 }
 
 void GraphCanvas::ThinLine(QPoint from, QPoint to) {
     const QRgb colour = penColor.rgb();
+    // Bars, markers and grid lines are upright or level: clip once, then write.
+    if (from.x() == to.x() && from.y() != to.y()) {
+        const int x = from.x();
+        const int step = from.y() < to.y() ? 1 : -1;
+        const int first = from.y();
+        const int last = to.y() - step;   // the end pixel is left out
+        const int top = std::max(std::min(first, last), 0);
+        const int bottom = std::min(std::max(first, last), height_ - 1);
+        if (x >= 0 && x < width_) {
+            for (int y = top; y <= bottom; ++y) {
+                pixels_[y * stride_ + x] = colour;
+            }
+        }
+        return;
+    }
+    if (from.y() == to.y() && from.x() != to.x()) {
+        const int y = from.y();
+        const int step = from.x() < to.x() ? 1 : -1;
+        const int first = from.x();
+        const int last = to.x() - step;
+        const int left = std::max(std::min(first, last), 0);
+        const int right = std::min(std::max(first, last), width_ - 1);
+        if (y >= 0 && y < height_ && left <= right) {
+            std::fill(pixels_ + y * stride_ + left, pixels_ + y * stride_ + right + 1, colour);
+        }
+        return;
+    }
     int x = from.x();
     int y = from.y();
     const int dx = std::abs(to.x() - x);
@@ -199,7 +230,7 @@ void GraphCanvas::Polygon(const QPoint* points, int count) {
     painter_.drawPolygon(points, count, Qt::OddEvenFill);
 }
 
-void GraphCanvas::TextRect(int x1, int y1, int x2, int y2, const QString& text) {
+void GraphCanvas::TextOut(int x, int y, const QString& text) {
     if (!painter_.isActive()) {
         return;
     }
@@ -207,10 +238,12 @@ void GraphCanvas::TextRect(int x1, int y1, int x2, int y2, const QString& text) 
         font_.setPixelSize(PixelsOfPoints(fontSize));
         fontPointSize_ = fontSize;
         painter_.setFont(font_);
+        fontAscent_ = painter_.fontMetrics().ascent();
     }
     painter_.setPen(fontColor);
-    painter_.drawText(QRect(x1, y1, x2 - x1, y2 - y1),
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    // One line from the top left: the baseline sits one ascent down. Laying the text out into
+    // a clipped rectangle costs several times more, and the label boxes are sized to hold it.
+    painter_.drawText(QPoint(x, y + fontAscent_), text);
 }
 
 void GraphCanvas::CopyImage(int x, int y, const QImage& image) {
@@ -257,7 +290,7 @@ void DrawBoxedText(GraphCanvas& canvas, int x, int y, int width, int height, con
     canvas.FillRect(x, y, x + width, y + height);
     canvas.fontColor = fontColour;
     canvas.fontSize = fontSize;
-    canvas.TextRect(x, y, x + width, y + height, text);
+    canvas.TextOut(x, y, text);
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ public:
     // give the full ellipse.
     void Arc(int x1, int y1, int x2, int y2, int sx, int sy, int ex, int ey);
     void Polygon(const QPoint* points, int count);
-    void TextRect(int x1, int y1, int x2, int y2, const QString& text);
+    // One line of text with its top left corner at (x, y).
+    void TextOut(int x, int y, const QString& text);
     void CopyImage(int x, int y, const QImage& image);
 
 private:
@@ -72,9 +73,12 @@ private:
     // The image's pixels while painting: thin lines and dots are written directly.
     QRgb* pixels_ = nullptr;
     qsizetype stride_ = 0;   // in pixels
+    int width_ = 0;
+    int height_ = 0;
     QPoint position_{0, 0};
     QFont font_;
     int fontPointSize_ = 0;
+    int fontAscent_ = 0;
 };
 
 void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size);

@@ -85,6 +85,9 @@ private:
     void DrawCircleView(const ScanPoint* points, int count);
     void DrawMultiCircleView(const ScanPoint* points, int count);
     void DrawStripRow(int row, const ScanPoint* points, int count, int reference);
+    void DrawStripBar(int x, int distance, int reference, float scale, const QColor& savedPen);
+    // Info markers of samples begin..end-1 of one column; returns end.
+    int DrawColumnInfo(const ScanPoint* points, int begin, int end, const QColor& savedPen);
     void DrawInfoMarker(int code, int x, int value);
     void DrawLegacyMarker(int code, int x, int row);
     void DrawTimeLabels(int firstIndex);

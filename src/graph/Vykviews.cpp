@@ -221,20 +221,12 @@ void TVykGraph::DrawStripRow(int row, const ScanPoint* points, int count, int re
             continue;
         }
         lastColumn = x;
-        if (p.distance == 0) {
-            c.penColor = colours::kRed;
-            c.MoveTo(x, height - 6);
-            c.LineTo(x, height - 1);
-            c.penColor = savedPen;
-            continue;
+        DrawStripBar(x, p.distance, reference, scale, savedPen);
+        if (!legacy && timeZoom_ > 0) {
+            // The rest of the column draws no bar: only its info points need a look.
+            const int columnEnd = std::min(count, (x + 1) << timeZoom_);
+            k = DrawColumnInfo(points, k + 1, columnEnd, savedPen) - 1;
         }
-        c.penColor = colours::kBlack;
-        const int v = reference > 0 ? reference - p.distance : p.distance;
-        int y = height - 6;
-        if (v > 0) {
-            y = std::clamp(height - static_cast<int>(v * scale), 1, height - 6);
-        }
-        DrawLine(c, x, y, x, height - 1, 1);
     }
 
     c.penColor = colours::kBlue;
@@ -246,6 +238,41 @@ void TVykGraph::DrawStripRow(int row, const ScanPoint* points, int count, int re
                              : FormatText("%d,%0.3f", timeZoom_, scale);
     DrawLabel(c, 10, 10, text, colours::kBlack, colours::kButtonFace);
     c.penColor = savedPen;
+}
+
+void TVykGraph::DrawStripBar(int x, int distance, int reference, float scale,
+                             const QColor& savedPen) {
+    GraphCanvas& c = plotCanvas_;
+    const int height = layout_.plotHeight;
+    if (distance == 0) {
+        c.penColor = colours::kRed;
+        c.MoveTo(x, height - 6);
+        c.LineTo(x, height - 1);
+        c.penColor = savedPen;
+        return;
+    }
+    c.penColor = colours::kBlack;
+    const int v = reference > 0 ? reference - distance : distance;
+    int y = height - 6;
+    if (v > 0) {
+        y = std::clamp(height - static_cast<int>(v * scale), 1, height - 6);
+    }
+    DrawLine(c, x, y, x, height - 1, 1);
+}
+
+int TVykGraph::DrawColumnInfo(const ScanPoint* points, int begin, int end,
+                              const QColor& savedPen) {
+    if (viewType_ != kViewData) {
+        return end;
+    }
+    const int x = StripColumn(begin, timeZoom_);
+    for (int k = begin; k < end; ++k) {
+        if (IsInfo(points[k].angle)) {
+            DrawInfoMarker(points[k].angle, x, points[k].distance);
+            plotCanvas_.penColor = savedPen;
+        }
+    }
+    return end;
 }
 
 void TVykGraph::DrawInfoMarker(int code, int x, int value) {

@@ -298,8 +298,10 @@ TEST_F(StripViewTest, OneBarPerColumnAtHighZoom) {
     std::vector<ScanPoint> points = Bars(40);
     points[4] = Sample(100, 0);     // first of column 1: red tick
     points[5] = Sample(100, 300);   // later ones of the column are not drawn
+    points[9] = Sample(scanner::kInfoZeroDegree, 3);   // but its info points are
     Draw(points);
     EXPECT_EQ(Rgb(graph->Plot(), 1, h - 3), graphtest::kRed);
+    EXPECT_EQ(Rgb(graph->Plot(), 2, 200), graphtest::kGreen);
     EXPECT_EQ(Rgb(graph->Plot(), 1, h - 150), colours::kButtonFace.rgb() & 0xFFFFFF);
 }
 
