@@ -18,7 +18,7 @@ constexpr int kHeight = 1040;
 std::vector<ScanPoint> Scan(int turns, int samplesPerTurn) {
     std::vector<ScanPoint> points;
     points.reserve(static_cast<size_t>(turns) * (samplesPerTurn + 4) + 2);
-    points.push_back(syntheticscan::Sample(5700, 300));   // the tail of an earlier revolution
+    points.push_back(syntheticscan::Sample(5700, 300));  // the tail of an earlier revolution
     for (int t = 0; t < turns; ++t) {
         syntheticscan::RevolutionOptions options;
         options.samples = samplesPerTurn;

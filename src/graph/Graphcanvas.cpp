@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace vykgraph {
 
@@ -19,9 +19,13 @@ constexpr int kBigLabelCharWidth = 16;
 constexpr int kBigLabelHeight = 40;
 
 // Label sizes are points at 96 dots per inch, whatever the image's resolution says.
-int PixelsOfPoints(int points) { return points * 4 / 3; }
+int PixelsOfPoints(int points) {
+    return points * 4 / 3;
+}
 
-double RayDegrees(double dx, double dy) { return std::atan2(-dy, dx) * 180.0 / M_PI; }
+double RayDegrees(double dx, double dy) {
+    return std::atan2(-dy, dx) * 180.0 / M_PI;
+}
 
 }  // namespace
 
@@ -46,7 +50,9 @@ GraphCanvas::GraphCanvas(QImage* image) : image_(image), font_(LabelFont(kLabelF
     fontPointSize_ = kLabelFontSize;
 }
 
-GraphCanvas::~GraphCanvas() { End(); }
+GraphCanvas::~GraphCanvas() {
+    End();
+}
 
 bool GraphCanvas::Begin() {
     if (painter_.isActive()) {
@@ -96,7 +102,7 @@ void GraphCanvas::ThinLine(QPoint from, QPoint to) {
         const int x = from.x();
         const int step = from.y() < to.y() ? 1 : -1;
         const int first = from.y();
-        const int last = to.y() - step;   // the end pixel is left out
+        const int last = to.y() - step;  // the end pixel is left out
         const int top = std::max(std::min(first, last), 0);
         const int bottom = std::min(std::max(first, last), height_ - 1);
         if (x >= 0 && x < width_) {
@@ -162,11 +168,13 @@ void GraphCanvas::FillRect(int x1, int y1, int x2, int y2) {
     }
 }
 
-void GraphCanvas::MoveTo(int x, int y) { position_ = QPoint(x, y); }
+void GraphCanvas::MoveTo(int x, int y) {
+    position_ = QPoint(x, y);
+}
 
 void GraphCanvas::LineTo(int x, int y) {
     const QPoint to(x, y);
-    constexpr int kDirectReach = 1 << 15;   // beyond this the painter clips instead
+    constexpr int kDirectReach = 1 << 15;  // beyond this the painter clips instead
     const auto near = [](QPoint p) {
         return std::abs(p.x()) < kDirectReach && std::abs(p.y()) < kDirectReach;
     };
@@ -305,12 +313,12 @@ void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size) 
 
 void DrawLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
                const QColor& backColour) {
-    DrawBoxedText(canvas, x, y, kLabelCharWidth * AnsiLength(text), kLabelHeight, text,
-                  fontColour, backColour, canvas.fontSize);
+    DrawBoxedText(canvas, x, y, kLabelCharWidth * AnsiLength(text), kLabelHeight, text, fontColour,
+                  backColour, canvas.fontSize);
 }
 
-void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text,
-                  const QColor& fontColour, const QColor& backColour, int fontSize) {
+void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
+                  const QColor& backColour, int fontSize) {
     DrawBoxedText(canvas, x, y, kBigLabelCharWidth * AnsiLength(text), kBigLabelHeight, text,
                   fontColour, backColour, fontSize);
 }

@@ -22,7 +22,7 @@ const QColor kTeal(0, 128, 128);
 const QColor kButtonFace(240, 240, 240);
 }  // namespace colours
 
-constexpr int kLabelFontSize = 9;   // points
+constexpr int kLabelFontSize = 9;  // points
 
 // The label font: a CJK face so the Chinese texts show, whatever the machine offers first.
 QFont LabelFont(int pointSize);
@@ -72,7 +72,7 @@ private:
     QPainter painter_;
     // The image's pixels while painting: thin lines and dots are written directly.
     QRgb* pixels_ = nullptr;
-    qsizetype stride_ = 0;   // in pixels
+    qsizetype stride_ = 0;  // in pixels
     int width_ = 0;
     int height_ = 0;
     QPoint position_{0, 0};
@@ -84,8 +84,8 @@ private:
 void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size);
 void DrawLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
                const QColor& backColour);
-void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text,
-                  const QColor& fontColour, const QColor& backColour, int fontSize);
+void DrawBigLabel(GraphCanvas& canvas, int x, int y, const QString& text, const QColor& fontColour,
+                  const QColor& backColour, int fontSize);
 void FillBox(GraphCanvas& canvas, int x, int y, int width, int height, const QColor& colour);
 void DrawLine(GraphCanvas& canvas, int x1, int y1, int x2, int y2, int penWidth);
 void DrawFrame(GraphCanvas& canvas, int x, int y, int width, int height);

@@ -17,14 +17,16 @@ constexpr int kStripMinWidth = 200;
 constexpr int kStripMinHeight = 100;
 constexpr int kMinPointsPerView = 100;
 constexpr double kScaleStep = 0.9;
-constexpr double kScaleFloor = 0.0225284;   // about 0.9 ** 36
+constexpr double kScaleFloor = 0.0225284;  // about 0.9 ** 36
 constexpr int kFirstRing = 100;
 constexpr int kRingStep = 50;
 constexpr int kMaxRings = 100;
-constexpr int kFilterWindow = 160;          // 10 degrees
+constexpr int kFilterWindow = 160;  // 10 degrees
 constexpr int kRateEvery = 50;
 
-double Degrees(float t) { return std::atan(static_cast<double>(t)) / kPi * 180; }
+double Degrees(float t) {
+    return std::atan(static_cast<double>(t)) / kPi * 180;
+}
 
 float Quotient(int numerator, int denominator) {
     return static_cast<float>(static_cast<double>(numerator) / denominator);
@@ -35,7 +37,9 @@ struct BearingTable {
     std::array<double, scanner::kAnglesPerTurn> cosine;
 };
 
-double BearingTheta(int angle) { return static_cast<float>(angle * kPi / 2880); }
+double BearingTheta(int angle) {
+    return static_cast<float>(angle * kPi / 2880);
+}
 
 const BearingTable& Bearings() {
     static const BearingTable table = [] {
@@ -74,7 +78,8 @@ GraphLayout CircleLayout(int targetWidth, int targetHeight) {
 GraphLayout StripLayout(int targetWidth, int targetHeight, int rows) {
     GraphLayout layout;
     const int width = std::max(kStripMinWidth, targetWidth - kStripMarginX);
-    const int height = std::max(kStripMinHeight, targetHeight - kTitleHeight * rows - kStripMarginY);
+    const int height =
+        std::max(kStripMinHeight, targetHeight - kTitleHeight * rows - kStripMarginY);
     layout.plotWidth = width;
     layout.plotHeight = height / rows;
     layout.rowTop[0] = kTitleHeight;
@@ -211,15 +216,15 @@ bool RateEstimatorStep(TViewState& state, int marker, int64_t nowMs) {
     } else {
         state.rateCalls = 0;
         const int64_t elapsed = nowMs - state.rateLastTick;
-        state.rateElapsed = static_cast<int>(std::clamp<int64_t>(elapsed == 0 ? 1 : elapsed,
-                                                                 INT32_MIN, INT32_MAX));
+        state.rateElapsed =
+            static_cast<int>(std::clamp<int64_t>(elapsed == 0 ? 1 : elapsed, INT32_MIN, INT32_MAX));
         state.rateTurns = marker > state.rateLastMarker
                               ? marker - state.rateLastMarker
                               : marker - state.rateLastMarker + scanner::kRevolutionCounterModulo;
         state.rateLastTick = nowMs;
         state.rateLastMarker = marker;
-        state.rateFrequency = SnapFrequency(
-            static_cast<float>(state.rateTurns * 1000.0 / state.rateElapsed));
+        state.rateFrequency =
+            SnapFrequency(static_cast<float>(state.rateTurns * 1000.0 / state.rateElapsed));
     }
     return state.rateElapsed > 10 && state.rateElapsed < 600000;
 }
@@ -272,8 +277,7 @@ int PointInPolygon(const int32_t* xs, const int32_t* ys, int n, int px, int py) 
 }
 
 bool SectorHit(int radius, int halfAngleDeg, int distance, int angle) {
-    return distance < radius &&
-           (angle <= halfAngleDeg * 16 || angle >= (360 - halfAngleDeg) * 16);
+    return distance < radius && (angle <= halfAngleDeg * 16 || angle >= (360 - halfAngleDeg) * 16);
 }
 
 }  // namespace vykgraph

@@ -15,10 +15,10 @@ constexpr double kPi = 3.1415926;
 constexpr int kViewCircle = 161;
 constexpr int kViewData = 162;
 constexpr int kViewMultiCircle = 163;
-constexpr int kViewLegacyBelow = 160;   // view types below this draw the legacy strips
+constexpr int kViewLegacyBelow = 160;  // view types below this draw the legacy strips
 
 constexpr int kMaxRows = 4;
-constexpr int kCircleTop = 20;          // the circle views sit this far down the target
+constexpr int kCircleTop = 20;  // the circle views sit this far down the target
 constexpr int kStripLeft = 30;
 constexpr int kCirclePoints = 10000;
 constexpr int kMinTimeZoom = -6;
@@ -67,9 +67,9 @@ inline Pixel PolarPixel(double sine, double cosine, int distance, float scale, i
 
 // Rings of the polar graticule that fit a plot with half-sizes cx, cy.
 struct RingPlan {
-    int rings;          // drawn rings, radii 100, 150, ...
-    int outerRadius;    // R: radius of the last ring (50 when none fits)
-    int axisReach;      // A = R + 50
+    int rings;        // drawn rings, radii 100, 150, ...
+    int outerRadius;  // R: radius of the last ring (50 when none fits)
+    int axisReach;    // A = R + 50
 };
 RingPlan PlanRings(int cx, int cy);
 

@@ -124,8 +124,7 @@ void TVykGraph::Draw(const ScanPoint* points, int firstIndex, int count) {
     } else {
         for (int row = 0; row < rowCount_; ++row) {
             plotCanvas_.Begin();
-            DrawStripRow(row, points, count,
-                         viewType_ > 159 ? -1 : rowReference_[row]);
+            DrawStripRow(row, points, count, viewType_ > 159 ? -1 : rowReference_[row]);
             plotCanvas_.End();
             targetCanvas_.CopyImage(layout_.plotLeft, layout_.rowTop[row], plot_);
         }
@@ -145,8 +144,8 @@ void TVykGraph::DrawAllocationError() {
 }
 
 void TVykGraph::DrawTimeLabels(int firstIndex) {
-    for (int k = 0; k < kMaxTicks && kStripLeft + kTickSpacing * k <= layout_.plotWidth + kStripLeft;
-         ++k) {
+    for (int k = 0;
+         k < kMaxTicks && kStripLeft + kTickSpacing * k <= layout_.plotWidth + kStripLeft; ++k) {
         const int offset = StripColumnSpan(kTickSpacing * k);
         const float thousands = static_cast<float>((firstIndex + offset) * 0.001);
         DrawLabel(targetCanvas_, 32 + kTickSpacing * k, canvasHeight_ - 50,
@@ -167,11 +166,13 @@ void TVykGraph::PickReferenceAngle(int x, int y) {
     if (viewType_ != kViewCircle) {
         return;
     }
-    referenceAngle_ = ReferenceAngleAt(x - layout_.plotLeft, y - kCircleTop,
-                                       layout_.plotWidth >> 1, layout_.plotHeight >> 1);
+    referenceAngle_ = ReferenceAngleAt(x - layout_.plotLeft, y - kCircleTop, layout_.plotWidth >> 1,
+                                       layout_.plotHeight >> 1);
 }
 
-int TVykGraph::HitRow(int x, int y) const { return vykgraph::HitRow(layout_, rowCount_, x, y); }
+int TVykGraph::HitRow(int x, int y) const {
+    return vykgraph::HitRow(layout_, rowCount_, x, y);
+}
 
 void TVykGraph::ShrinkRowScale(int row) {
     if (row >= 0 && row < kMaxRows) {

@@ -13,13 +13,13 @@
 #include "ProtectZone.h"
 
 enum class GraphProgram {
-    Console,    // VYK-10: views 161, 162, 163, time zoom, display filter, "5K" label
-    ZoneTool,   // VYK-05: views 161, 162, zone overlay, 5 m ring; time zoom stays 0
+    Console,   // VYK-10: views 161, 162, 163, time zoom, display filter, "5K" label
+    ZoneTool,  // VYK-05: views 161, 162, zone overlay, 5 m ring; time zoom stays 0
 };
 
 class TVykGraph {
 public:
-    using TickSource = int64_t (*)();   // milliseconds since the system started
+    using TickSource = int64_t (*)();  // milliseconds since the system started
     static constexpr int kZoneSlots = 3;
 
     // The target is not owned; its owner keeps it the size given to SetView and must not

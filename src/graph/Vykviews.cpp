@@ -18,7 +18,9 @@ constexpr int kStatusMarker = 254;
 constexpr int kGridSpacing = 100;
 constexpr int kMaxGridLines = 100;
 
-bool IsInfo(int angle) { return angle >= scanner::kInfoFirst; }
+bool IsInfo(int angle) {
+    return angle >= scanner::kInfoFirst;
+}
 
 }  // namespace
 
@@ -45,9 +47,8 @@ void TVykGraph::DrawGraticule(const QColor& colour, float scale) {
     const int R = plan.outerRadius;
     const int A = plan.axisReach;
     const int d = static_cast<int>(R * kDiagonal);
-    const Pixel bearings[8] = {{cx, cy - R - 4}, {cx + d, cy - d}, {cx + R, cy},
-                               {cx + d, cy + d}, {cx, cy + R},     {cx - d, cy + d},
-                               {cx - R, cy},     {cx - d, cy - d}};
+    const Pixel bearings[8] = {{cx, cy - R - 4}, {cx + d, cy - d}, {cx + R, cy}, {cx + d, cy + d},
+                               {cx, cy + R},     {cx - d, cy + d}, {cx - R, cy}, {cx - d, cy - d}};
     DrawLine(c, bearings[1].x, bearings[1].y, bearings[5].x, bearings[5].y, 1);
     DrawLine(c, bearings[3].x, bearings[3].y, bearings[7].x, bearings[7].y, 1);
     DrawLine(c, cx - A, cy, cx + A, cy, 1);
@@ -65,15 +66,15 @@ void TVykGraph::DrawGraticule(const QColor& colour, float scale) {
 }
 
 TVykGraph::CircleFrame TVykGraph::BeginCircle() {
-    const CircleFrame frame{layout_.plotWidth >> 1, layout_.plotHeight >> 1, rowScale_[0], {0, 0},
-                            false};
+    const CircleFrame frame{
+        layout_.plotWidth >> 1, layout_.plotHeight >> 1, rowScale_[0], {0, 0}, false};
     FillBox(plotCanvas_, 0, 0, layout_.plotWidth, layout_.plotHeight, colours::kBlack);
     DrawGraticule(colours::kBlue, frame.scale);
     return frame;
 }
 
-void TVykGraph::PlotCircleSample(CircleFrame& frame, const ScanPoint& p, double sine,
-                                 double cosine, int next) {
+void TVykGraph::PlotCircleSample(CircleFrame& frame, const ScanPoint& p, double sine, double cosine,
+                                 int next) {
     GraphCanvas& c = plotCanvas_;
     const Pixel px = PolarPixel(sine, cosine, p.distance, frame.scale, frame.cx, frame.cy);
     if (px.x != frame.last.x || px.y != frame.last.y) {
@@ -176,8 +177,8 @@ void TVykGraph::DrawMultiCircleView(const ScanPoint* points, int count) {
 void TVykGraph::DrawRate(int marker) {
     TViewState& shared = ProgramViewState();
     if (RateEstimatorStep(shared, marker, tick_())) {
-        const float period = static_cast<float>(static_cast<double>(shared.rateElapsed) /
-                                                shared.rateTurns);
+        const float period =
+            static_cast<float>(static_cast<double>(shared.rateElapsed) / shared.rateTurns);
         DrawLabel(plotCanvas_, 20, 40, FormatText("%0.2f,%0.2fms", shared.rateFrequency, period),
                   colours::kWhite, colours::kBlack);
     }
@@ -260,8 +261,7 @@ void TVykGraph::DrawStripBar(int x, int distance, int reference, float scale,
     DrawLine(c, x, y, x, height - 1, 1);
 }
 
-int TVykGraph::DrawColumnInfo(const ScanPoint* points, int begin, int end,
-                              const QColor& savedPen) {
+int TVykGraph::DrawColumnInfo(const ScanPoint* points, int begin, int end, const QColor& savedPen) {
     if (viewType_ != kViewData) {
         return end;
     }
@@ -290,8 +290,9 @@ void TVykGraph::DrawInfoMarker(int code, int x, int value) {
         marker(colours::kRed, 40);
         if (value > 0) {
             const double hz = static_cast<int>(2000.0 / value);
-            label(x, 60, infoSeconds_ > 0 ? FormatText("%d秒 %0.1fHZ", infoSeconds_, hz)
-                                          : FormatText("%0.1fHZ", hz));
+            label(x, 60,
+                  infoSeconds_ > 0 ? FormatText("%d秒 %0.1fHZ", infoSeconds_, hz)
+                                   : FormatText("%0.1fHZ", hz));
         }
     } else if (code >= scanner::kInfoMarkFirst && code <= scanner::kInfoMarkLast) {
         marker(colours::kGreen, 220);

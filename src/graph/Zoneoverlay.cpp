@@ -14,9 +14,13 @@ constexpr int kGroupShift = 6;
 constexpr int kBoxWidth = 100;
 
 // A hand-edited record may claim more corners than it holds.
-int Corners(const ProtectZone& zone) { return std::min<int>(zone.count, ProtectZone::kPairs); }
+int Corners(const ProtectZone& zone) {
+    return std::min<int>(zone.count, ProtectZone::kPairs);
+}
 
-bool Active(int outputState, int slot) { return ((outputState >> slot) & 1) != 0; }
+bool Active(int outputState, int slot) {
+    return ((outputState >> slot) & 1) != 0;
+}
 
 }  // namespace
 
@@ -74,8 +78,8 @@ void TVykGraph::DrawZones(int start, int end) {
         for (int j = 0; j < n; ++j) {
             corners[j] = {TruncPixel(cx + zone.x[j] * scale), TruncPixel(cy - zone.y[j] * scale)};
         }
-        const QString text = start + 10 < end ? FormatText("%d:%d", z + 1, zoneHits_[z])
-                                              : FormatText("%d", z + 1);
+        const QString text =
+            start + 10 < end ? FormatText("%d:%d", z + 1, zoneHits_[z]) : FormatText("%d", z + 1);
         DrawLabel(c, corners[0].x, corners[0].y, text, colours::kWhite, colours::kBlack);
         c.MoveTo(corners[0].x, corners[0].y);
         for (int j = 1; j < n; ++j) {

@@ -25,7 +25,9 @@ inline ScanPoint Sample(int angle, int distance) {
     return ScanPoint{0, static_cast<int16_t>(angle), distance, 0, 0, 0};
 }
 
-inline ScanPoint Marker(int counter) { return Sample(scanner::kInfoZeroDegree, counter); }
+inline ScanPoint Marker(int counter) {
+    return Sample(scanner::kInfoZeroDegree, counter);
+}
 
 // Marker(counter), the samples, Marker(counter + 1); padded in front so the first marker is
 // not index 0 and the window holds at least 10 records.
@@ -37,7 +39,9 @@ inline std::vector<ScanPoint> Revolution(int counter, const std::vector<ScanPoin
     return points;
 }
 
-inline QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+inline QRgb Rgb(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
 
 constexpr QRgb kRed = 0xFF0000;
 constexpr QRgb kGreen = 0x008000;

@@ -32,7 +32,7 @@ TEST_F(GraphCanvasTest, DotFillsTheBoxAboveAndLeftOfItsPoint) {
             EXPECT_EQ(Rgb(out, x, y), inBox ? graphtest::kRed : graphtest::kBlack) << x << "," << y;
         }
     }
-    EXPECT_EQ(canvas.penColor, colours::kRed);   // a dot leaves its colour in the pen
+    EXPECT_EQ(canvas.penColor, colours::kRed);  // a dot leaves its colour in the pen
 }
 
 TEST_F(GraphCanvasTest, LinesLeaveOutTheirLastPixelAndResetThePenWidth) {
@@ -46,7 +46,7 @@ TEST_F(GraphCanvasTest, LinesLeaveOutTheirLastPixelAndResetThePenWidth) {
     }
     EXPECT_EQ(Rgb(out, 10, 15), graphtest::kBlack);
     EXPECT_EQ(Rgb(out, 10, 9), graphtest::kBlack);
-    EXPECT_EQ(Rgb(out, 19, 60), graphtest::kWhite);   // width 3 spans x 19..21
+    EXPECT_EQ(Rgb(out, 19, 60), graphtest::kWhite);  // width 3 spans x 19..21
     EXPECT_EQ(Rgb(out, 21, 60), graphtest::kWhite);
 }
 
@@ -98,7 +98,8 @@ TEST_F(GraphCanvasTest, FillBoxAndFrameCoverTheirEdges) {
     EXPECT_EQ(Rgb(out, 14, 8), graphtest::kGreen);
     EXPECT_EQ(Rgb(out, 15, 8), graphtest::kBlack);
     EXPECT_EQ(Rgb(out, 14, 9), graphtest::kBlack);
-    for (const auto& [x, y] : {std::pair{40, 40}, {60, 40}, {60, 50}, {40, 50}, {50, 40}, {40, 45}}) {
+    for (const auto& [x, y] :
+         {std::pair{40, 40}, {60, 40}, {60, 50}, {40, 50}, {50, 40}, {40, 45}}) {
         EXPECT_EQ(Rgb(out, x, y), graphtest::kWhite) << x << "," << y;
     }
     EXPECT_EQ(Rgb(out, 50, 45), graphtest::kBlack);
@@ -114,6 +115,6 @@ TEST(GraphCanvasTextTest, NullImageIsNotPaintedOn) {
     QImage none;
     GraphCanvas canvas(&none);
     EXPECT_FALSE(canvas.Begin());
-    FillBox(canvas, 0, 0, 10, 10, colours::kRed);   // must not crash
+    FillBox(canvas, 0, 0, 10, 10, colours::kRed);  // must not crash
     DrawLabel(canvas, 0, 0, QStringLiteral("x"), colours::kRed, colours::kBlack);
 }

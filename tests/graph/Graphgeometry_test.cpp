@@ -43,9 +43,12 @@ TEST(GraphLayoutTest, PointsPerViewFollowsViewAndZoom) {
     struct Case {
         int view, width, zoom, points;
     } cases[] = {
-        {kViewCircle, 1106, 5, 10000}, {kViewData, 1056, 0, 1056},  {kViewData, 1056, 2, 4224},
-        {kViewData, 1056, -6, 16},     {kViewMultiCircle, 1056, 10, 1056 << 10},
-        {kViewData, 50, -6, 100},      // nothing left: the floor of 100
+        {kViewCircle, 1106, 5, 10000},
+        {kViewData, 1056, 0, 1056},
+        {kViewData, 1056, 2, 4224},
+        {kViewData, 1056, -6, 16},
+        {kViewMultiCircle, 1056, 10, 1056 << 10},
+        {kViewData, 50, -6, 100},  // nothing left: the floor of 100
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PointsPerView(c.view, c.width, c.zoom), c.points)
@@ -66,8 +69,8 @@ TEST(GraphGeometryTest, ReferenceAngleAroundTheCentre) {
     struct Case {
         int dx, dy, angle;
     } cases[] = {
-        {100, 0, 1440},    {-100, 0, 4320},  {0, 0, 1440},     {0, -100, 0},
-        {0, 100, 2880},    {100, -100, 720}, {100, 100, 2160}, {-100, 100, 3600},
+        {100, 0, 1440},     {-100, 0, 4320},  {0, 0, 1440},     {0, -100, 0},
+        {0, 100, 2880},     {100, -100, 720}, {100, 100, 2160}, {-100, 100, 3600},
         {-100, -100, 5040}, {100, -173, 480}, {173, 100, 1920},
     };
     for (const Case& c : cases) {
@@ -80,8 +83,8 @@ TEST(GraphGeometryTest, HitRowNeedsAPositionStrictlyInsideARow) {
     struct Case {
         int x, y, row;
     } cases[] = {
-        {31, 21, 1}, {30, 21, 0}, {1085, 21, 1}, {1086, 21, 0}, {31, 20, 0}, {31, 534, 1},
-        {31, 535, 0},
+        {31, 21, 1}, {30, 21, 0},  {1085, 21, 1}, {1086, 21, 0},
+        {31, 20, 0}, {31, 534, 1}, {31, 535, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(HitRow(one, 1, c.x, c.y), c.row) << c.x << "," << c.y;
@@ -125,9 +128,9 @@ TEST(GraticuleTest, RingsThatFitThePlot) {
     struct Case {
         int cx, cy, rings, outer, reach;
     } cases[] = {
-        {200, 190, 1, 100, 150},   // 400 x 380
-        {553, 289, 3, 200, 250},   // 1106 x 578
-        {120, 300, 0, 50, 100},    // no ring fits
+        {200, 190, 1, 100, 150},  // 400 x 380
+        {553, 289, 3, 200, 250},  // 1106 x 578
+        {120, 300, 0, 50, 100},   // no ring fits
     };
     for (const Case& c : cases) {
         const RingPlan plan = PlanRings(c.cx, c.cy);
@@ -174,10 +177,10 @@ protected:
 TEST_F(FindLastRevolutionTest, NeedsTenRecordsAndTwoMarkersPastIndexZero) {
     points[0] = Marker(1);
     points[6] = Marker(2);
-    EXPECT_FALSE(Find(true));   // index 0 never counts
+    EXPECT_FALSE(Find(true));  // index 0 never counts
     points[3] = Marker(3);
     points.resize(9);
-    EXPECT_FALSE(Find(true));   // fewer than 10 records
+    EXPECT_FALSE(Find(true));  // fewer than 10 records
     EXPECT_EQ(lastDrawn, -1);
 }
 
@@ -233,7 +236,7 @@ TEST(RateEstimatorTest, EstimatesEveryFiftiethDrawing) {
 
 TEST(RateEstimatorTest, FirstEstimateAfterLongUptimeShowsNothing) {
     TViewState state;
-    const int64_t uptime = 700000;   // over ten minutes since the system started
+    const int64_t uptime = 700000;  // over ten minutes since the system started
     for (int i = 0; i < 50; ++i) {
         EXPECT_FALSE(RateEstimatorStep(state, 50, uptime));
     }
@@ -259,10 +262,10 @@ TEST(DisplayFilterTest, RejectsSamplesAlongThePreviousBeam) {
         int prevDistance, prevAngle, distance, angle;
         bool rejected;
     } cases[] = {
-        {1000, 100, 500, 292, false},   // 12 degrees apart: never
-        {1000, 100, 500, 116, true},    // 1 degree, half the range: along the beam
-        {1000, 100, 1000, 116, false},  // 1 degree, same range: across the beam
-        {1000, 5750, 500, 6, true},     // across the 0-degree line
+        {1000, 100, 500, 292, false},     // 12 degrees apart: never
+        {1000, 100, 500, 116, true},      // 1 degree, half the range: along the beam
+        {1000, 100, 1000, 116, false},    // 1 degree, same range: across the beam
+        {1000, 5750, 500, 6, true},       // across the 0-degree line
         {1000, 100, 500, -30000, false},  // a bearing off the table is no neighbour
     };
     for (const Case& c : cases) {
@@ -284,8 +287,8 @@ TEST(ZoneRuleTest, PointInPolygonIsEvenOdd) {
         const int32_t* ys;
         int n, px, py, inside;
     } cases[] = {
-        {sx, sy, 4, 0, 50, 1},  {sx, sy, 4, 0, 200, 0},   {sx, sy, 4, -150, 0, 0},
-        {sx, sy, 4, 99, -99, 1}, {cx, cy, 5, 200, 30, 1},  {cx, cy, 5, 250, 150, 0},
+        {sx, sy, 4, 0, 50, 1},    {sx, sy, 4, 0, 200, 0},   {sx, sy, 4, -150, 0, 0},
+        {sx, sy, 4, 99, -99, 1},  {cx, cy, 5, 200, 30, 1},  {cx, cy, 5, 250, 150, 0},
         {cx, cy, 5, 100, 150, 1}, {cx, cy, 5, 350, 150, 0},
     };
     for (const Case& c : cases) {
@@ -301,8 +304,8 @@ TEST(ZoneRuleTest, SectorSpansBothSidesOfBearingZero) {
         int radius, half, distance, angle;
         bool hit;
     } cases[] = {
-        {500, 30, 100, 0, true},     {500, 30, 100, 5280, true}, {500, 30, 100, 480, true},
-        {500, 30, 100, 481, false},  {500, 30, 500, 0, false},   {500, 30, 499, 0, true},
+        {500, 30, 100, 0, true},     {500, 30, 100, 5280, true},  {500, 30, 100, 480, true},
+        {500, 30, 100, 481, false},  {500, 30, 500, 0, false},    {500, 30, 499, 0, true},
         {500, 180, 499, 2880, true}, {500, 180, 100, 4000, true},
     };
     for (const Case& c : cases) {

@@ -9,8 +9,8 @@
 
 using namespace vykgraph;
 using graphtest::Marker;
-using graphtest::Rgb;
 using graphtest::Revolution;
+using graphtest::Rgb;
 using graphtest::Sample;
 
 namespace {
@@ -18,7 +18,9 @@ namespace {
 constexpr int kW = 1106;
 constexpr int kH = 598;
 
-int64_t FixedTick() { return 5000; }
+int64_t FixedTick() {
+    return 5000;
+}
 
 class VykGraphTest : public ::testing::Test {
 protected:
@@ -38,8 +40,10 @@ protected:
     Pixel Mapped(int angle, int distance) const {
         const float theta = static_cast<float>(angle * 3.1415926 / 2880);
         const int r = static_cast<int>(distance * graph->RowScale(0));
-        return {static_cast<int>(std::sin(static_cast<double>(theta)) * r + (graph->PlotWidth() >> 1)),
-                static_cast<int>((graph->PlotHeight() >> 1) - std::cos(static_cast<double>(theta)) * r)};
+        return {
+            static_cast<int>(std::sin(static_cast<double>(theta)) * r + (graph->PlotWidth() >> 1)),
+            static_cast<int>((graph->PlotHeight() >> 1) -
+                             std::cos(static_cast<double>(theta)) * r)};
     }
     // Renders a label where a view should have written it, on an otherwise identical image.
     QImage Expected(const QImage& base, int x, int y, const char* text, const QColor& font,
@@ -77,8 +81,8 @@ TEST_F(VykGraphTest, SetViewLaysOutAndPaintsTheTarget) {
     EXPECT_EQ(graph->Plot().size(), QSize(1056, 515));
     EXPECT_EQ(graph->PlotLeft(), 30);
     EXPECT_EQ(Rgb(target, 500, 5), colours::kButtonFace.rgb() & 0xFFFFFF);
-    EXPECT_EQ(Rgb(target, 500, kH - 20), graphtest::kBlack);   // time axis
-    EXPECT_EQ(Rgb(target, 130, kH - 25), graphtest::kBlack);   // its tick at 130
+    EXPECT_EQ(Rgb(target, 500, kH - 20), graphtest::kBlack);  // time axis
+    EXPECT_EQ(Rgb(target, 130, kH - 25), graphtest::kBlack);  // its tick at 130
 
     graph->SetView(kViewCircle, 5, kW, kH);
     EXPECT_EQ(graph->RowCount(), 1);
@@ -92,7 +96,7 @@ TEST_F(VykGraphTest, TimeZoomBelongsToTheConsole) {
     EXPECT_EQ(graph->SetTimeZoom(0), 1056);
     EXPECT_EQ(graph->SetTimeZoom(2), 4224);
     EXPECT_EQ(graph->SetTimeZoom(-6), 16);
-    EXPECT_EQ(graph->SetTimeZoom(40), 1056 << 10);   // clamped to 10
+    EXPECT_EQ(graph->SetTimeZoom(40), 1056 << 10);  // clamped to 10
     EXPECT_EQ(graph->TimeZoom(), 10);
 
     Use(GraphProgram::ZoneTool, kViewData);
@@ -151,7 +155,7 @@ TEST_F(VykGraphTest, ConsoleCircleViewNeedsANewRevolution) {
     std::vector<ScanPoint> points = Revolution(4, {Sample(300, 230)});
     Draw(points);
     const QImage first = graph->Plot().copy();
-    points[9] = Sample(300, 120);   // same counter, other data: not drawn again
+    points[9] = Sample(300, 120);  // same counter, other data: not drawn again
     Draw(points);
     EXPECT_EQ(graph->Plot(), first);
     points.push_back(Sample(300, 120));
@@ -166,10 +170,10 @@ TEST_F(VykGraphTest, ConsoleCircleViewWithoutARevolutionDrawsNothing) {
     std::vector<ScanPoint> points(9, Sample(300, 230));
     points[2] = Marker(1);
     points[6] = Marker(2);
-    Draw(points);   // fewer than 10 records
+    Draw(points);  // fewer than 10 records
     points.push_back(Sample(300, 230));
     points[2] = Sample(300, 230);
-    Draw(points);   // one marker only
+    Draw(points);  // one marker only
     EXPECT_EQ(graphtest::CountColour(graph->Plot(), graphtest::kBlack),
               graph->PlotWidth() * graph->PlotHeight());
 }
@@ -194,12 +198,12 @@ TEST_F(VykGraphTest, ReferenceBearingLineAndPoint) {
     graph->GetReferencePoint(distance, angle);
     EXPECT_EQ(distance, 0);
     EXPECT_EQ(angle, 0);
-    EXPECT_EQ(graphtest::CountColour(graph->Plot(), graphtest::kWhite) > 0, true);   // texts only
+    EXPECT_EQ(graphtest::CountColour(graph->Plot(), graphtest::kWhite) > 0, true);  // texts only
     const QRect alongTheLine(560, 280, 200, 15);
     const int whiteWithoutLine =
         graphtest::CountColour(graph->Plot().copy(alongTheLine), graphtest::kWhite);
 
-    graph->PickReferenceAngle(kW / 2 + 100, 20 + (kH - 20) / 2);   // 1440
+    graph->PickReferenceAngle(kW / 2 + 100, 20 + (kH - 20) / 2);  // 1440
     Draw(Revolution(2, {Sample(1430, 230), Sample(1445, 240)}));
     graph->GetReferencePoint(distance, angle);
     EXPECT_EQ(distance, 230);
@@ -225,7 +229,7 @@ TEST_F(VykGraphTest, DisplayFilterDropsSamplesAlongTheBeam) {
 TEST_F(VykGraphTest, RateTextAppearsWithTheFirstEstimate) {
     Use(GraphProgram::Console, kViewCircle);
     std::vector<ScanPoint> points = Revolution(0, {Sample(300, 230)});
-    const QRect rateBox(20, 40, 8 * 14, 20);   // "10.00,100.00ms"
+    const QRect rateBox(20, 40, 8 * 14, 20);  // "10.00,100.00ms"
     for (int i = 1; i <= 50; ++i) {
         points.back() = Marker(i);
         points.push_back(Marker(i + 1));
@@ -243,8 +247,9 @@ TEST_F(VykGraphTest, RateTextAppearsWithTheFirstEstimate) {
 
 TEST_F(VykGraphTest, MultiCircleViewDrawsTheWholeWindowEveryTime) {
     Use(GraphProgram::Console, kViewMultiCircle);
-    EXPECT_EQ(graph->PlotLeft(), 30);   // strip layout, plot copied to (0, 20)
-    const std::vector<ScanPoint> points = {Marker(3), Sample(300, 230), Marker(4), Sample(900, 150)};
+    EXPECT_EQ(graph->PlotLeft(), 30);  // strip layout, plot copied to (0, 20)
+    const std::vector<ScanPoint> points = {Marker(3), Sample(300, 230), Marker(4),
+                                           Sample(900, 150)};
     Draw(points);
     Draw(points);
     const Pixel a = Mapped(300, 230);
@@ -252,7 +257,8 @@ TEST_F(VykGraphTest, MultiCircleViewDrawsTheWholeWindowEveryTime) {
     EXPECT_EQ(Rgb(graph->Plot(), a.x - 1, a.y - 1), graphtest::kRed);
     EXPECT_EQ(Rgb(graph->Plot(), b.x - 1, b.y - 1), graphtest::kRed);
     EXPECT_EQ(Rgb(target, b.x - 1, b.y - 1 + 20), graphtest::kRed);
-    const QImage expected = Expected(graph->Plot(), 20, 20, "4,4", colours::kWhite, colours::kBlack);
+    const QImage expected =
+        Expected(graph->Plot(), 20, 20, "4,4", colours::kWhite, colours::kBlack);
     EXPECT_EQ(graph->Plot(), expected);
 }
 
@@ -287,7 +293,7 @@ TEST_F(StripViewTest, ZeroDistanceIsARedTickAndFarOnesReachTheTop) {
     EXPECT_EQ(Rgb(plot, 120, 1), graphtest::kBlack);
     EXPECT_EQ(Rgb(plot, 120, 200), graphtest::kBlack);
     EXPECT_EQ(Rgb(plot, 121, 200), colours::kButtonFace.rgb() & 0xFFFFFF);
-    EXPECT_EQ(Rgb(plot, 121, h - 5), graphtest::kBlack);   // a 10 cm bar
+    EXPECT_EQ(Rgb(plot, 121, h - 5), graphtest::kBlack);  // a 10 cm bar
     EXPECT_EQ(Rgb(plot, 121, h - 11), colours::kButtonFace.rgb() & 0xFFFFFF);
     EXPECT_EQ(Rgb(plot, 300, h - 100), graphtest::kBlue);  // grid
     EXPECT_EQ(Rgb(target, 30 + 150, 20 + h - 3), graphtest::kRed);
@@ -296,9 +302,9 @@ TEST_F(StripViewTest, ZeroDistanceIsARedTickAndFarOnesReachTheTop) {
 TEST_F(StripViewTest, OneBarPerColumnAtHighZoom) {
     graph->SetTimeZoom(2);
     std::vector<ScanPoint> points = Bars(40);
-    points[4] = Sample(100, 0);     // first of column 1: red tick
-    points[5] = Sample(100, 300);   // later ones of the column are not drawn
-    points[9] = Sample(scanner::kInfoZeroDegree, 3);   // but its info points are
+    points[4] = Sample(100, 0);                       // first of column 1: red tick
+    points[5] = Sample(100, 300);                     // later ones of the column are not drawn
+    points[9] = Sample(scanner::kInfoZeroDegree, 3);  // but its info points are
     Draw(points);
     EXPECT_EQ(Rgb(graph->Plot(), 1, h - 3), graphtest::kRed);
     EXPECT_EQ(Rgb(graph->Plot(), 2, 200), graphtest::kGreen);
@@ -336,14 +342,14 @@ TEST_F(StripViewTest, InfoMarkerTexts) {
         int x, y;
         const char* text;
     } cases[] = {
-        {102, 140, "42圈"}, {10, 30, "42   "}, {200, 240, "3:90度"}, {302, 180, "T1:65"},
-        {400, 200, "1:180度"}, {500, 240, "4:360度"},
+        {102, 140, "42圈"},  {10, 30, "42   "},     {200, 240, "3:90度"},
+        {302, 180, "T1:65"}, {400, 200, "1:180度"}, {500, 240, "4:360度"},
     };
     for (const Case& c : cases) {
         const int width = 8 * AnsiLength(QString::fromUtf8(c.text));
         EXPECT_TRUE(graphtest::SameRegion(
-            plot, Expected(plot, c.x, c.y, c.text, colours::kBlack, colours::kButtonFace), c.x,
-            c.y, width, 15))   // the grid may cross a label's lower rows
+            plot, Expected(plot, c.x, c.y, c.text, colours::kBlack, colours::kButtonFace), c.x, c.y,
+            width, 15))  // the grid may cross a label's lower rows
             << c.text;
     }
     EXPECT_EQ(Rgb(plot, 100, 120), graphtest::kGreen);
@@ -356,7 +362,7 @@ TEST_F(StripViewTest, LegacyModeSkipsOtherLasersAndMarksStatusLines) {
     TVykGraph legacy(&target, 2, 150);
     legacy.SetView(150, 2, kW, kH);
     std::vector<ScanPoint> points = Bars(300);
-    points[50] = ScanPoint{1, 7, 0, 0, 0, 0};   // laser 1: only in row 1
+    points[50] = ScanPoint{1, 7, 0, 0, 0, 0};  // laser 1: only in row 1
     points[60] = Sample(254, 0);
     legacy.Draw(points.data(), 0, static_cast<int>(points.size()));
     // The plot holds the last row drawn (row 1): its red tick, no status mark.
@@ -382,11 +388,10 @@ TEST_F(VykGraphTest, FailedPlotAllocationIsReportedAndRecovered) {
     target.fill(Qt::black);
     Draw(Revolution(1, {Sample(300, 100)}));
     EXPECT_EQ(Rgb(target, 35, 25), colours::kButtonFace.rgb() & 0xFFFFFF);
-    EXPECT_TRUE(graphtest::SameRegion(
-        target,
-        Expected(target, 40, 30, "Err:allocate bitmap buffer failed!", colours::kBlack,
-                 colours::kButtonFace),
-        40, 30, 8 * 34, 20));
+    EXPECT_TRUE(graphtest::SameRegion(target,
+                                      Expected(target, 40, 30, "Err:allocate bitmap buffer failed!",
+                                               colours::kBlack, colours::kButtonFace),
+                                      40, 30, 8 * 34, 20));
     graph->SetView(kViewCircle, 1, 400, 300);
     EXPECT_EQ(graph->Plot().size(), QSize(400, 280));
 }

@@ -7,8 +7,8 @@
 
 using namespace vykgraph;
 using graphtest::Marker;
-using graphtest::Rgb;
 using graphtest::Revolution;
+using graphtest::Rgb;
 using graphtest::Sample;
 
 namespace {
@@ -73,14 +73,14 @@ TEST_F(ZoneOverlayTest, SectorHitsOnBothSidesOfBearingZero) {
     Draw(Revolution(1, {Sample(0, 100), Sample(5280, 100), Sample(481, 100), Sample(0, 500),
                         Sample(2880, 299), Sample(2880, 0), Sample(scanner::kInfoT1, 0)}));
     EXPECT_EQ(graph.ZoneHits(0), 2);
-    EXPECT_EQ(graph.ZoneHits(1), 4);   // every return closer than 300; no return is no hit
+    EXPECT_EQ(graph.ZoneHits(1), 4);  // every return closer than 300; no return is no hit
     EXPECT_EQ(graph.ZoneHits(2), 0);
 }
 
 TEST_F(ZoneOverlayTest, PolygonHitsUseTheSamplesCartesianPosition) {
     graph.SetZone(2, Square(100));
-    Draw(Revolution(1, {Sample(0, 50), Sample(0, 200), Sample(2880, 99), Sample(720, 140),
-                        Sample(720, 150)}));
+    Draw(Revolution(
+        1, {Sample(0, 50), Sample(0, 200), Sample(2880, 99), Sample(720, 140), Sample(720, 150)}));
     // (0, 50), (0, -99) and (98, 98) lie inside; (106, 106) and (0, 200) do not.
     EXPECT_EQ(graph.ZoneHits(2), 3);
 }
@@ -114,7 +114,7 @@ TEST_F(ZoneOverlayTest, OutputStateColoursBoxesOutlinesAndGroup) {
     EXPECT_EQ(Rgb(plot, 5, h - 5), graphtest::kRed);
     EXPECT_EQ(Rgb(plot, 105, h - 5), graphtest::kGreen);
     EXPECT_EQ(Rgb(plot, 205, h - 5), graphtest::kGreen);
-    EXPECT_EQ(Rgb(plot, 1, h - 5), graphtest::kBlue);   // outline
+    EXPECT_EQ(Rgb(plot, 1, h - 5), graphtest::kBlue);  // outline
     EXPECT_TRUE(LabelAt(26, h - 22, "区域保护1", colours::kRed));
     EXPECT_TRUE(LabelAt(126, h - 22, "区域保护2", colours::kGreen));
     EXPECT_EQ(Rgb(plot, 5, h - 40), graphtest::kTeal);
@@ -128,7 +128,7 @@ TEST_F(ZoneOverlayTest, ActiveOutputWithoutAZoneStaysGreenAndStatePersists) {
     Draw(Revolution(1, {Sample(0, 50), Sample(scanner::kInfoT1, 0x01)}));
     EXPECT_EQ(Rgb(graph.Plot(), 5, h - 5), graphtest::kGreen);
     graph.SetZone(0, Square(100));
-    Draw(Revolution(2, {Sample(0, 50)}));   // no 5770: the old state holds
+    Draw(Revolution(2, {Sample(0, 50)}));  // no 5770: the old state holds
     EXPECT_EQ(graph.OutputState(), 0x01);
     EXPECT_EQ(Rgb(graph.Plot(), 5, h - 5), graphtest::kRed);
 }
@@ -154,7 +154,7 @@ TEST_F(ZoneOverlayTest, LabelsShowCountsOnlyForLongEnoughRevolutions) {
 TEST_F(ZoneOverlayTest, NoRevolutionStillDrawsGraticuleZonesAndTheFiveMetreRing) {
     graph.SetZone(0, Square(100));
     std::vector<ScanPoint> points(20, Sample(0, 50));
-    Draw(points);   // no marker at all
+    Draw(points);  // no marker at all
     const QImage& plot = graph.Plot();
     EXPECT_EQ(graph.ZoneHits(0), 0);
     EXPECT_EQ(Rgb(plot, cx + 50, cy - 100), graphtest::kGreen);
@@ -162,7 +162,7 @@ TEST_F(ZoneOverlayTest, NoRevolutionStillDrawsGraticuleZonesAndTheFiveMetreRing)
     int red = 0;
     for (int dx = -3; dx <= 3; ++dx) {
         for (int dy = 30; dy <= 40; ++dy) {
-            red += Rgb(plot, cx + 500 + dx, cy - dy) == graphtest::kRed;   // 5 m at scale 1
+            red += Rgb(plot, cx + 500 + dx, cy - dy) == graphtest::kRed;  // 5 m at scale 1
         }
     }
     EXPECT_GT(red, 0);

@@ -10,7 +10,7 @@ namespace syntheticscan {
 namespace {
 
 constexpr double kPi = 3.14159265358979;
-constexpr double kHalfWidth = 420;    // cm
+constexpr double kHalfWidth = 420;  // cm
 constexpr double kHalfDepth = 300;
 constexpr double kPillarX = 160;
 constexpr double kPillarY = 140;
@@ -32,7 +32,9 @@ ScanPoint Sample(int angle, int distance) {
     return ScanPoint{0, static_cast<int16_t>(angle), distance, 0, 0, 0};
 }
 
-ScanPoint Info(int code, int value) { return Sample(code, value); }
+ScanPoint Info(int code, int value) {
+    return Sample(code, value);
+}
 
 int RoomDistance(int angle, int wobble) {
     const double theta = angle * kPi / 2880;
@@ -56,8 +58,8 @@ void AppendRevolution(std::vector<ScanPoint>& points, const RevolutionOptions& o
         points.push_back(Info(scanner::kInfoT1, options.outputState));
     }
     for (int k = 0; k < options.samples; ++k) {
-        const int angle = static_cast<int>(static_cast<long long>(k) * scanner::kAnglesPerTurn /
-                                           options.samples);
+        const int angle =
+            static_cast<int>(static_cast<long long>(k) * scanner::kAnglesPerTurn / options.samples);
         const bool dropout = options.dropoutEvery > 0 && k % options.dropoutEvery == 0;
         points.push_back(Sample(angle, dropout ? 0 : RoomDistance(angle, options.wobble)));
     }
