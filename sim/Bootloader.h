@@ -1,0 +1,48 @@
+#pragma once
+
+// The scanner's boot loader: asks for the file information until it comes, takes the image,
+// checks its size and CRC and programs it.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TBootLoader {
+public:
+    enum class Phase { Requesting, Receiving, Programming, Finished };
+
+    static constexpr double kRequestInterval = 1.0;
+    static constexpr double kReceiveTimeout = 3.0;
+
+    // note receives one line for each thing taken from the PC (for the line log).
+    TBootLoader(std::string firmwarePath, double programmingPause,
+                std::function<void(const std::string&)> note = {});
+
+    void Receive(const char* bytes, size_t count, double now);
+    // Appends the messages due at now.
+    void Tick(double now, std::string& out);
+
+    Phase CurrentPhase() const { return phase_; }
+
+    // CRC-32/MPEG-2 over the image read as little-endian words sent high byte first; a last
+    // partial word is filled with 0xFF, and only size bytes are covered.
+    static uint32_t ImageCrc(const uint8_t* image, uint32_t size);
+
+private:
+    void TakeInfo();
+    void Fail(std::string& out);
+
+    std::string firmwarePath_;
+    double pause_;
+    std::function<void(const std::string&)> note_;
+    Phase phase_ = Phase::Requesting;
+    double nextRequest_ = 0;
+    double lastByte_ = 0;
+    double programmed_ = 0;
+    std::string pendingOut_;
+    std::vector<uint8_t> input_;    // bytes still searched for the file information
+    std::vector<uint8_t> image_;
+    uint32_t size_ = 0;
+    uint32_t crc_ = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+// Faults on the sent bytes: bit flips and stray bytes, drawn from their own seeded generator.
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+class TLineFaults {
+public:
+    TLineFaults(double corruptRate, double garbageRate, uint32_t seed);
+    std::string Apply(const std::string& bytes);
+
+private:
+    double corrupt_;
+    double garbage_;
+    std::mt19937 random_;
+};

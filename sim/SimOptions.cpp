@@ -1,0 +1,162 @@
+#include "SimOptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace {
+
+bool ToLong(const std::string& text, long min, long max, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < min || v > max) return false;
+    value = v;
+    return true;
+}
+
+bool ToDouble(const std::string& text, double min, double max, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < min || v > max) return false;
+    value = v;
+    return true;
+}
+
+using Setter = std::function<bool(SimOptions&, const std::string&)>;
+
+template <typename T>
+Setter Integer(T SimOptions::*field, long min, long max) {
+    return [=](SimOptions& o, const std::string& text) {
+        long v;
+        if (!ToLong(text, min, max, v)) return false;
+        o.*field = static_cast<T>(v);
+        return true;
+    };
+}
+
+Setter Real(double SimOptions::*field, double min, double max) {
+    return [=](SimOptions& o, const std::string& text) { return ToDouble(text, min, max, o.*field); };
+}
+
+Setter Text(std::string SimOptions::*field) {
+    return [=](SimOptions& o, const std::string& text) {
+        o.*field = text;
+        return !text.empty();
+    };
+}
+
+const std::map<std::string, Setter>& ValueOptions() {
+    constexpr double kLongest = 1e7;
+    static const std::map<std::string, Setter> options = {
+        {"--link", Text(&SimOptions::link)},
+        {"--device", Text(&SimOptions::device)},
+        {"--model",
+         [](SimOptions& o, const std::string& text) {
+             if (text == "vyk10") {
+                 o.model = ScannerModel::Vyk10;
+             } else if (text == "vyk05") {
+                 o.model = ScannerModel::Vyk05;
+             } else {
+                 return false;
+             }
+             return true;
+         }},
+        {"--packet", Integer(&SimOptions::packet, 3, 5)},
+        {"--baud", Integer(&SimOptions::baud, 50, 4000000)},
+        {"--duration", Real(&SimOptions::duration, 0, kLongest)},
+        {"--state", Text(&SimOptions::state)},
+        {"--group", Integer(&SimOptions::group, 0, 3)},
+        {"--boot", Text(&SimOptions::boot)},
+        {"--corrupt", Real(&SimOptions::corrupt, 0, 1)},
+        {"--garbage", Real(&SimOptions::garbage, 0, 1)},
+        {"--drop-ack", Integer(&SimOptions::dropAck, 0, 1000000)},
+        {"--stall-after", Real(&SimOptions::stallAfter, 0, kLongest)},
+        {"--hangup-after", Real(&SimOptions::hangupAfter, 0, kLongest)},
+        {"--seed", Integer(&SimOptions::seed, 0, 4294967295L)},
+        {"--log", Text(&SimOptions::log)},
+    };
+    return options;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (name == "--fast") {
+            options.fast = true;
+            continue;
+        }
+        std::string value;
+        bool haveValue = false;
+        const auto equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            haveValue = true;
+        }
+        const auto option = ValueOptions().find(name);
+        if (option == ValueOptions().end()) {
+            error = "unknown option " + name;
+            return false;
+        }
+        if (!haveValue) {
+            if (i + 1 >= argc) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (!option->second(options, value)) {
+            error = "bad value for " + name + ": " + value;
+            return false;
+        }
+    }
+    if (!options.link.empty() && !options.device.empty()) {
+        error = "--link makes a pseudo-terminal; it cannot go with --device";
+        return false;
+    }
+    return true;
+}
+
+std::string HelpText() {
+    return R"(usage: vyk-sim [options]
+Plays a VYK-10 or VYK-05 laser scanner on a pseudo-terminal (or a given device).
+The first line printed is the path of the device to open.
+
+  --link PATH          also make PATH a symbolic link to the pseudo-terminal (removed at exit)
+  --device PATH        use an existing serial device instead of a pseudo-terminal
+  --model vyk10|vyk05  scanner model (default vyk10); vyk05 keeps twelve protection zones
+  --packet 3|4|5       measurement packet size in bytes (default 4)
+  --baud N             line rate (default 230400): N/10 bytes per second in real time
+  --fast               no pacing: send as fast as the reader takes the bytes
+  --duration SECONDS   exit after this time (default: run until killed)
+  --state FILE         settings and zones: read at start, written by "#SU"
+  --group 0..3         input group whose zones drive the outputs (vyk05, default 0)
+  --boot FIRMWARE_OUT  start in the boot loader; a good image is written to FIRMWARE_OUT
+  --corrupt RATE       probability per sent byte of a flipped bit (0..1)
+  --garbage RATE       probability per sent byte of a stray byte (0..1)
+  --drop-ack N         ignore every N-th zone command ("#IOL", "#SPR", "#SU")
+  --stall-after S      stop sending after S seconds (commands are still read)
+  --hangup-after S     close the device after S seconds and exit
+  --seed N             seed of noise, missing returns and faults (default 1)
+  --log FILE           every received command line and sent reply, time-stamped
+  --help               this text
+
+The scan: walls, fixed objects and one slowly moving object, 10 Hz by default.
+Each turn starts with info point 5768 (turn counter mod 2048), then 5760
+(2000 / Hz), once a second 5769 (seconds), for vyk05 5770 (outputs, group in
+bits 6-7), then the samples from 0 to 360 degrees; now and then a "#CART" line.
+Text lines end in CR LF and one 0x80 byte, so the packet after a line stays whole.
+)";
+}

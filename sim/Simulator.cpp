@@ -1,0 +1,167 @@
+#include "Simulator.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+#include "ScannerInterface.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+constexpr size_t kReadChunk = 4096;
+constexpr int kIdleWaitMs = 10;
+constexpr int kPacedWaitMs = 2;
+constexpr size_t kFastQueue = 4096;
+constexpr double kProgrammingPause = 1.0;
+constexpr double kFastProgrammingPause = 0.1;
+
+}  // namespace
+
+void TSimulator::RequestStop() { stopRequested = 1; }
+
+TSimulator::TSimulator(const SimOptions& options)
+    : options_(options),
+      faults_(options.corrupt, options.garbage, options.seed),
+      stream_(options.model, options.packet, options.seed) {}
+
+double TSimulator::Now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+bool TSimulator::Open(std::string& error) {
+    if (!options_.state.empty() && !LoadState(options_.state, state_)) {
+        std::fprintf(stderr, "vyk-sim: %s: lines not understood were skipped\n",
+                     options_.state.c_str());
+    }
+    // The command line sets the rate the line starts at, whatever was stored.
+    state_.baud = options_.baud;
+    commands_ = std::make_unique<TCommandSet>(options_.model, state_, options_.state,
+                                              options_.dropAck);
+    if (!options_.log.empty() && !log_.Open(options_.log)) {
+        error = "cannot write the log " + options_.log;
+        return false;
+    }
+    const bool opened = options_.device.empty() ? device_.OpenPty(options_.link, error)
+                                                : device_.OpenDevice(options_.device,
+                                                                     options_.baud, error);
+    if (!opened) return false;
+    start_ = std::chrono::steady_clock::now();
+    if (!options_.boot.empty()) {
+        boot_ = std::make_unique<TBootLoader>(
+            options_.boot, options_.fast ? kFastProgrammingPause : kProgrammingPause,
+            [this](const std::string& text) { log_.Received(Now(), text); });
+    }
+    return true;
+}
+
+void TSimulator::Queue(const std::string& bytes) { out_ += faults_.Apply(bytes); }
+
+void TSimulator::HandleInput(double now, const char* bytes, size_t count) {
+    if (boot_ && boot_->CurrentPhase() != TBootLoader::Phase::Finished) {
+        boot_->Receive(bytes, count, now);
+        return;
+    }
+    for (const TLineAssembler::Line& line : assembler_.Feed(bytes, count)) {
+        log_.Received(now, line.text);
+        std::vector<std::string> replies;
+        if (line.tooLong) {
+            replies.push_back(std::string(TCommandSet::kErrorPrefix) + "line too long");
+        } else {
+            replies = commands_->Execute(line.text);
+        }
+        for (const std::string& reply : replies) {
+            log_.Sent(now, reply);
+            std::string text;
+            AppendTextLine(text, reply);
+            Queue(text);
+        }
+    }
+}
+
+void TSimulator::Produce(double now) {
+    if (boot_ && boot_->CurrentPhase() != TBootLoader::Phase::Finished) {
+        std::string messages;
+        boot_->Tick(now, messages);
+        for (size_t at = 0; at + scanner::kBootMessageSize <= messages.size();
+             at += scanner::kBootMessageSize) {
+            log_.Sent(now, messages.substr(at, scanner::kBootMessageSize - 2));
+        }
+        Queue(messages);
+        return;
+    }
+    if (!commands_->Streaming()) return;
+    // About 10 ms of line ahead, so a reply waits little behind the stream.
+    const size_t lowWater =
+        options_.fast ? kFastQueue : std::max<size_t>(64, static_cast<size_t>(state_.baud / 1000));
+    if (out_.size() >= lowWater) return;
+    if (!options_.fast) stream_.AdvanceTo(now);
+    std::string slice;
+    stream_.Produce(slice, lowWater, state_, options_.group);
+    Queue(slice);
+}
+
+bool TSimulator::Flush(double now) {
+    if (state_.baud != pacedBaud_) {
+        pacedBaud_ = state_.baud;
+        pacer_.SetBaud(pacedBaud_, now);
+    }
+    size_t allowed = out_.size();
+    if (!options_.fast) allowed = std::min(allowed, pacer_.Allowance(now));
+    if (allowed == 0) return true;
+    const long written = device_.Write(out_.data(), allowed);
+    if (written < 0) return false;
+    if (!options_.fast) pacer_.Spent(static_cast<size_t>(written));
+    out_.erase(0, static_cast<size_t>(written));
+    return true;
+}
+
+int TSimulator::Run() {
+    char buffer[kReadChunk];
+    int code = 0;
+    while (!stopRequested) {
+        const double now = Now();
+        if (options_.duration > 0 && now >= options_.duration) break;
+        if (options_.hangupAfter > 0 && now >= options_.hangupAfter) {
+            log_.Note(now, "hangup");
+            break;
+        }
+        const bool stalled = options_.stallAfter > 0 && now >= options_.stallAfter;
+
+        long n;
+        while ((n = device_.Read(buffer, sizeof buffer)) > 0) {
+            // A stalled scanner still drains its input, so the writer never blocks on it.
+            if (!stalled) HandleInput(now, buffer, static_cast<size_t>(n));
+        }
+        if (n < 0) {
+            std::fprintf(stderr, "vyk-sim: the line %s is gone\n", device_.Path().c_str());
+            code = 1;
+            break;
+        }
+        if (!stalled) {
+            Produce(now);
+            if (!Flush(now)) {
+                std::fprintf(stderr, "vyk-sim: writing to %s failed\n", device_.Path().c_str());
+                code = 1;
+                break;
+            }
+        }
+
+        pollfd fd{device_.Fd(), POLLIN, 0};
+        int wait = kIdleWaitMs;
+        if (!stalled && !out_.empty()) {
+            if (options_.fast) {
+                fd.events |= POLLOUT;
+            } else {
+                wait = kPacedWaitMs;
+            }
+        }
+        poll(&fd, 1, wait);
+    }
+    if (!assembler_.Pending().empty()) log_.Note(Now(), "unfinished: " + assembler_.Pending());
+    device_.Close();
+    return code;
+}
