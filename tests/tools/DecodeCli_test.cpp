@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "Laserencode.h"
 
 namespace {
@@ -19,9 +21,9 @@ public:
         char name[] = "/tmp/vyk-decode-XXXXXX";
         const int fd = mkstemp(name);
         path_ = name;
-        std::FILE* f = fdopen(fd, "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
+        close(fd);
+        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
     }
     ~TempFile() { std::remove(path_.c_str()); }
     const std::string& path() const { return path_; }
