@@ -20,7 +20,7 @@ void OnSignal(int number) {
 
 }  // namespace
 
-SignalClose::SignalClose(QWidget* window) : QObject(window), window_(window), notifier_(nullptr) {
+SignalClose::SignalClose(QWidget* window) : window_(window), notifier_(nullptr) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeFds) != 0)
         return;
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
@@ -50,5 +50,6 @@ void SignalClose::Arrived() {
         if (!modal->close())
             break;
     }
-    window_->close();
+    if (window_)
+        window_->close();
 }

@@ -5,20 +5,21 @@
 // cancelled first.
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 class QSocketNotifier;
-class QWidget;
 
 class SignalClose : public QObject {
     Q_OBJECT
 public:
-    // One per process; the handlers stay installed while it lives.
+    // One per process; the handlers stay installed while it lives. It may outlive the window.
     explicit SignalClose(QWidget* window);
     ~SignalClose() override;
 
 private:
     void Arrived();
 
-    QWidget* window_;
+    QPointer<QWidget> window_;
     QSocketNotifier* notifier_;
 };
