@@ -17,6 +17,7 @@
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
+#include "WidgetTestMain.h"
 #include "SignalClose.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
@@ -146,11 +147,3 @@ TEST(ConsoleProgram, SignalsEndItCleanlyWhileThePortDialogWaits) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

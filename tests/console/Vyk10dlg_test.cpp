@@ -16,6 +16,7 @@
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
+#include "WidgetTestMain.h"
 #include "ShellCommands.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
@@ -254,11 +255,3 @@ TEST_F(Window, NoPortMeansNoStart) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "ScriptedPrompt.h"
+#include "WidgetTestMain.h"
 #include "SystemMenu.h"
 
 using namespace setport;
@@ -247,13 +248,3 @@ TEST_F(Dialog, EnteringThePortBoxRefreshesTheListAndExplainsAnEmptyOne) {
 }
 
 }  // namespace
-
-// The widgets need one application object for the whole run, gone before static destruction;
-// test discovery runs without a display too.
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
