@@ -64,7 +64,7 @@ int RedPixels(const QImage& image) {
 }
 
 TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) {
-    Simulator sim({"--baud", "230400"});
+    Simulator sim({"--baud", "230400", "--duration", "120"});  // ends even if the test dies
     ASSERT_TRUE(QFile::exists(sim.Path())) << sim.Path().toStdString();
     QTemporaryDir dir;
     const QString iniPath = dir.filePath("VYK-10.ini");
