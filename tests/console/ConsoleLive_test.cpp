@@ -17,10 +17,10 @@
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
-#include "WidgetTestMain.h"
 #include "SignalClose.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
+#include "WidgetTestMain.h"
 
 using namespace console;
 

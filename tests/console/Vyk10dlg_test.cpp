@@ -16,10 +16,10 @@
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
-#include "WidgetTestMain.h"
 #include "ShellCommands.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
+#include "WidgetTestMain.h"
 
 using namespace console;
 

@@ -10,8 +10,8 @@
 #include <QPushButton>
 
 #include "ScriptedPrompt.h"
-#include "WidgetTestMain.h"
 #include "SystemMenu.h"
+#include "WidgetTestMain.h"
 
 using namespace setport;
 
