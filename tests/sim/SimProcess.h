@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -57,15 +58,15 @@ public:
     const std::string& Path() const { return path_; }
     pid_t Pid() const { return pid_; }
 
-    // Opens the slave raw, dropping what the line held before.
-    bool Connect() {
+    // Opens the slave raw; flush drops what the line held before.
+    bool Connect(bool flush = true) {
         fd_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd_ < 0) return false;
         termios tio{};
         tcgetattr(fd_, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd_, TCSANOW, &tio);
-        tcflush(fd_, TCIOFLUSH);
+        if (flush) tcflush(fd_, TCIOFLUSH);
         return true;
     }
 
@@ -74,8 +75,22 @@ public:
         fd_ = -1;
     }
 
-    bool Send(const std::string& bytes) {
-        return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    // Writes all of bytes, waiting while the line is full; false when it is not taken in time.
+    bool Send(const std::string& bytes, double seconds = 10) {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t n = write(fd_, bytes.data() + sent, bytes.size() - sent);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+            if (Clock::now() >= end) return false;
+            pollfd p{fd_, POLLOUT, 0};
+            poll(&p, 1, 10);
+        }
+        return true;
     }
 
     // Reads whatever arrives for the given time; stops early when the line goes away.
