@@ -20,12 +20,13 @@ std::vector<uint8_t> RotatingScan() {
     bytes.reserve(kStreamBytes);
     int revolution = 0;
     while (bytes.size() + 4 <= kStreamBytes) {
-        const auto marker = laserencode::EncodePacket4(revolution++ % scanner::kRevolutionCounterModulo,
-                                                       scanner::kInfoZeroDegree);
+        const auto marker = laserencode::EncodePacket4(
+            revolution++ % scanner::kRevolutionCounterModulo, scanner::kInfoZeroDegree);
         bytes.insert(bytes.end(), marker.begin(), marker.end());
         for (int i = 0; i < kSamplesPerTurn && bytes.size() + 4 <= kStreamBytes; ++i) {
             const int angle = i * scanner::kAnglesPerTurn / kSamplesPerTurn;
-            const int distance = 1500 + static_cast<int>(400 * std::sin(angle * 0.003)) + (i * 7919) % 37;
+            const int distance =
+                1500 + static_cast<int>(400 * std::sin(angle * 0.003)) + (i * 7919) % 37;
             const auto packet = laserencode::EncodePacket4(distance, angle);
             bytes.insert(bytes.end(), packet.begin(), packet.end());
         }
@@ -46,8 +47,9 @@ void RunDecode(benchmark::State& state, const std::vector<uint8_t>& bytes) {
     const TLaserDecode decoder;
     int records = 0;
     for (auto _ : state) {
-        records = decoder.DecodeStream(points.data(), static_cast<int>(points.size()), bytes.data(),
-                                       static_cast<int>(bytes.size()), scanner::kDefaultDistanceLimit);
+        records =
+            decoder.DecodeStream(points.data(), static_cast<int>(points.size()), bytes.data(),
+                                 static_cast<int>(bytes.size()), scanner::kDefaultDistanceLimit);
         benchmark::DoNotOptimize(records);
         benchmark::ClobberMemory();
     }

@@ -9,7 +9,8 @@
 #include "Lasernode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 6) return 0;
+    if (size < 6)
+        return 0;
     uint16_t capacitySeed;
     int32_t limit;
     std::memcpy(&capacitySeed, data, sizeof capacitySeed);
@@ -24,11 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TLaserDecode decoder;
     int lastStep = 0;
     decoder.SetProgressReport([&](const char*, int step, int steps) {
-        if (step <= lastStep || step > steps) std::abort();
+        if (step <= lastStep || step > steps)
+            std::abort();
         lastStep = step;
     });
     const int written = decoder.DecodeStream(points.data(), capacity, bytes.data(),
                                              static_cast<int>(bytes.size()), limit);
-    if (written < 0 || written > capacity) std::abort();
+    if (written < 0 || written > capacity)
+        std::abort();
     return 0;
 }

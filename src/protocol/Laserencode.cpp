@@ -31,11 +31,10 @@ Packet4 EncodePacket4(int distance, int angle) {
 }
 
 Packet5 EncodePacket5(int distance, int angle) {
-    return WithCheck(Packet5{static_cast<uint8_t>((angle >> 14) & 3),
-                             static_cast<uint8_t>((distance >> 7) & 127),
-                             static_cast<uint8_t>(distance & 127),
-                             static_cast<uint8_t>((angle >> 7) & 127),
-                             static_cast<uint8_t>(kEndMark | (angle & 127))});
+    return WithCheck(Packet5{
+        static_cast<uint8_t>((angle >> 14) & 3), static_cast<uint8_t>((distance >> 7) & 127),
+        static_cast<uint8_t>(distance & 127), static_cast<uint8_t>((angle >> 7) & 127),
+        static_cast<uint8_t>(kEndMark | (angle & 127))});
 }
 
 }  // namespace laserencode

@@ -19,20 +19,28 @@ constexpr std::array<uint8_t, 256> MakeBitCounts() {
 constexpr std::array<uint8_t, 256> cbit = MakeBitCounts();
 
 constexpr uint8_t kEndMark = 0x80;
-bool IsBlank(uint8_t c) { return c == ' '; }
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+bool IsBlank(uint8_t c) {
+    return c == ' ';
+}
+bool IsDigit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
 
 int HexValue(uint8_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
 // Reads through a status line without ever passing its end.
 class LineReader {
 public:
-    LineReader(const uint8_t* line, int length, int start) : line_(line), length_(length), pos_(start) {}
+    LineReader(const uint8_t* line, int length, int start)
+        : line_(line), length_(length), pos_(start) {}
 
     // Unsigned decimal: digits accumulate, blanks are skipped, anything else ends it.
     int32_t ReadDecimal() {
@@ -66,7 +74,8 @@ public:
 
     void SkipPastComma() {
         while (pos_ < length_ && line_[pos_] != ',') ++pos_;
-        if (pos_ < length_) ++pos_;
+        if (pos_ < length_)
+            ++pos_;
     }
 
 private:
@@ -78,19 +87,23 @@ private:
             prefix = 1;
         }
         if (prefix > 0) {
-            if (n == prefix) return 0;
+            if (n == prefix)
+                return 0;
             uint32_t value = 0;
             for (int i = prefix; i < n; ++i) {
                 const int digit = text[i] == 'x' || text[i] == 'X' ? -1 : HexValue(text[i]);
-                if (digit < 0) return 0;
+                if (digit < 0)
+                    return 0;
                 value = value * 16 + digit;
             }
             return static_cast<int32_t>(value);
         }
-        if (n == 0) return 0;
+        if (n == 0)
+            return 0;
         int64_t value = 0;
         for (int i = 0; i < n; ++i) {
-            if (!IsDigit(text[i])) return 0;
+            if (!IsDigit(text[i]))
+                return 0;
             value = value * 10 + (text[i] - '0');
         }
         return value > INT32_MAX ? 0 : static_cast<int32_t>(value);
@@ -111,37 +124,46 @@ int TLaserDecode::PacketCheck(const uint8_t* bytes, int length) {
 
 int TLaserDecode::FindPacketEnd(const uint8_t* bytes, int count) {
     for (int i = 0; i < count; ++i) {
-        if (bytes[i] & kEndMark) return i;
+        if (bytes[i] & kEndMark)
+            return i;
     }
     return count;
 }
 
 bool TLaserDecode::DecodePacket3(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
-    return PacketCheck(b, 3) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked3(point, b, distanceLimit);
+    return PacketCheck(b, 3) == packetlayout::SentCheck(b) &&
+           packetlayout::DecodeChecked3(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodePacket4(ScanPoint& point, const uint8_t* b, int32_t distanceLimit) {
-    return PacketCheck(b, 4) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked4(point, b, distanceLimit);
+    return PacketCheck(b, 4) == packetlayout::SentCheck(b) &&
+           packetlayout::DecodeChecked4(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodePacket5(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
-    return PacketCheck(b, 5) == packetlayout::SentCheck(b) && packetlayout::DecodeChecked5(point, b, distanceLimit);
+    return PacketCheck(b, 5) == packetlayout::SentCheck(b) &&
+           packetlayout::DecodeChecked5(point, b, distanceLimit);
 }
 
 bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int length) {
     constexpr int kMinLength = 9;
     constexpr int kX = 5;
     constexpr int kY = 6;
-    if (length < kMinLength || std::memcmp(line, scanner::kStatusLinePrefix, 5) != 0) return false;
+    if (length < kMinLength || std::memcmp(line, scanner::kStatusLinePrefix, 5) != 0)
+        return false;
     const uint8_t x = line[kX];
     const uint8_t y = line[kY];
-    if (x != 'F' && x != 'E') return false;
-    if (!IsDigit(y) && !(y >= 'A' && y <= 'F')) return false;
+    if (x != 'F' && x != 'E')
+        return false;
+    if (!IsDigit(y) && !(y >= 'A' && y <= 'F'))
+        return false;
     const int code = (x == 'F' ? 15 : 14) * 16 + HexValue(y);
 
     const void* comma = std::memchr(line + kX, ',', length - kX);
-    if (comma == nullptr) return false;
-    LineReader reader(line, length, static_cast<int>(static_cast<const uint8_t*>(comma) - line) + 1);
+    if (comma == nullptr)
+        return false;
+    LineReader reader(line, length,
+                      static_cast<int>(static_cast<const uint8_t*>(comma) - line) + 1);
     const int32_t n1 = reader.ReadDecimal();
     reader.SkipPastComma();
     const int32_t n2 = reader.ReadInteger();
@@ -165,12 +187,14 @@ bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int l
 
 int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count) {
     constexpr int kMaxIgnoredLine = 8;
-    if (count < kMinTextSegment) return 0;
+    if (count < kMinTextSegment)
+        return 0;
     int index = 0;
     int accepted = 0;
     while (accepted < capacity) {
         const void* hash = std::memchr(bytes + index, scanner::kCommandStart, count - index);
-        if (hash == nullptr) return accepted;
+        if (hash == nullptr)
+            return accepted;
         const int start = static_cast<int>(static_cast<const uint8_t*>(hash) - bytes);
         int last = start;
         while (last + 1 < count && bytes[last] != '\r' && bytes[last] != '\n' &&
@@ -182,7 +206,8 @@ int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* 
         if (length > kMaxIgnoredLine && DecodeStatusLine(points[accepted], bytes + start, length)) {
             ++accepted;
         }
-        if (index >= count) return accepted;
+        if (index >= count)
+            return accepted;
     }
     return accepted;
 }

@@ -7,10 +7,10 @@
 
 // One decoded sample. Which fields mean something follows from the values (see angle).
 struct ScanPoint {
-    uint8_t laser;      // 3-byte: laser number; 5-byte: flag bit; 4-byte: 0
-    int16_t angle;      // 1/16 degree; 7 for 3-byte packets; >= 5760 info code; 224..255 status code
-    int32_t distance;   // cm; the info value; the first number of a status line
-    int32_t aux1;       // status lines only
+    uint8_t laser;     // 3-byte: laser number; 5-byte: flag bit; 4-byte: 0
+    int16_t angle;     // 1/16 degree; 7 for 3-byte packets; >= 5760 info code; 224..255 status code
+    int32_t distance;  // cm; the info value; the first number of a status line
+    int32_t aux1;      // status lines only
     int32_t aux2;
     int32_t aux3;
 };
@@ -21,8 +21,8 @@ public:
     using ProgressReport = std::function<void(const char* label, int step, int steps)>;
 
     static constexpr char kProgressLabel[] = "解析数据文件...";
-    static constexpr int kProgressStepShift = 18;   // a step is 262,144 bytes
-    static constexpr int kMinTextSegment = 11;      // ScanTextLines never searches a shorter one
+    static constexpr int kProgressStepShift = 18;  // a step is 262,144 bytes
+    static constexpr int kMinTextSegment = 11;     // ScanTextLines never searches a shorter one
 
     static int PacketCheck(const uint8_t* bytes, int length);
     static int FindPacketEnd(const uint8_t* bytes, int count);

@@ -23,7 +23,7 @@ constexpr uint8_t kEndMark = 0x80;
 constexpr uint64_t kWordEndMarks = 0x8080808080808080ull;
 constexpr uint64_t kTwoPackets4 = 0x8000000080000000ull;
 constexpr int kWindow = 64;
-constexpr int kWindowUse = kWindow - 8;   // packets starting here still end inside the window
+constexpr int kWindowUse = kWindow - 8;  // packets starting here still end inside the window
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadWord puts the first byte lowest");
 static_assert(offsetof(ScanPoint, laser) == 0 && offsetof(ScanPoint, angle) == 2 &&
@@ -49,15 +49,18 @@ VYK_INLINE int DecodeWord4(ScanPoint& point, uint32_t word, int32_t distanceLimi
     const uint32_t b = (word >> 8) & 0xFF;
     const uint32_t c = (word >> 16) & 0xFF;
     const uint32_t d = word >> 24;
-    if ((__builtin_popcount(word >> 8) & 7) != ((a >> 4) & 7)) return 0;
-    const int32_t distance = static_cast<int32_t>(((a & 15) << 8) | ((b & 127) << 1) | ((c >> 6) & 1));
+    if ((__builtin_popcount(word >> 8) & 7) != ((a >> 4) & 7))
+        return 0;
+    const int32_t distance =
+        static_cast<int32_t>(((a & 15) << 8) | ((b & 127) << 1) | ((c >> 6) & 1));
     const int32_t angle = static_cast<int32_t>(((c & 63) << 7) | (d & 127));
     StoreHead(point, 0, static_cast<int16_t>(angle), distance);
     return distance < distanceLimit || angle >= scanner::kInfoFirst;
 }
 
-
-VYK_INLINE int SentCheck(uint64_t word) { return static_cast<int>((word >> 4) & 7); }
+VYK_INLINE int SentCheck(uint64_t word) {
+    return static_cast<int>((word >> 4) & 7);
+}
 
 // Whether a packet of 3..5 bytes (end index 2..4) at the word passes its check; a two-byte
 // group (end 1) never does. Most packets of a damaged stream fail here, so it is branch-free.
@@ -78,8 +81,8 @@ VYK_INLINE bool DecodeFour4(ScanPoint* points, const uint8_t* bytes, int32_t dis
                          _mm_and_si128(_mm_srli_epi32(bits, 2), _mm_set1_epi32(0x33333333)));
     bits = _mm_and_si128(_mm_add_epi32(bits, _mm_srli_epi32(bits, 4)), _mm_set1_epi32(0x0F0F0F0F));
     bits = _mm_add_epi32(_mm_add_epi32(bits, _mm_srli_epi32(bits, 8)), _mm_srli_epi32(bits, 16));
-    const __m128i checkOk = _mm_cmpeq_epi32(_mm_and_si128(bits, low3),
-                                            _mm_and_si128(_mm_srli_epi32(v, 4), low3));
+    const __m128i checkOk =
+        _mm_cmpeq_epi32(_mm_and_si128(bits, low3), _mm_and_si128(_mm_srli_epi32(v, 4), low3));
 
     const __m128i distance =
         _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(15)), 8),
@@ -90,7 +93,8 @@ VYK_INLINE bool DecodeFour4(ScanPoint* points, const uint8_t* bytes, int32_t dis
     const __m128i accepted =
         _mm_or_si128(_mm_cmplt_epi32(distance, _mm_set1_epi32(distanceLimit)),
                      _mm_cmpgt_epi32(angle, _mm_set1_epi32(scanner::kInfoFirst - 1)));
-    if (_mm_movemask_epi8(_mm_and_si128(checkOk, accepted)) != 0xFFFF) return false;
+    if (_mm_movemask_epi8(_mm_and_si128(checkOk, accepted)) != 0xFFFF)
+        return false;
 
     // Each record's head: laser 0 and padding in the low half, angle above, then distance.
     const __m128i headLow = _mm_slli_epi32(angle, 16);
@@ -125,14 +129,15 @@ VYK_INLINE uint64_t EndMarkBits(const uint8_t* bytes) {
 
 // A run of 4-byte packets, the scanner's usual stream. Takes packets that start before
 // startLimit while at least eight bytes remain and the array has room; returns the bytes used.
-VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const uint8_t* bytes, int count,
-               int startLimit, int32_t distanceLimit) {
+VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const uint8_t* bytes,
+                          int count, int startLimit, int32_t distanceLimit) {
     int used = 0;
     int n = written;
     while (used + 8 <= count && used < startLimit && n < capacity) {
 #if defined(__SSE2__)
         if (used + 16 <= count && used + 12 < startLimit && n + 4 <= capacity &&
-            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + used))) == 0x8888 &&
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + used))) ==
+                0x8888 &&
             DecodeFour4(points + n, bytes + used, distanceLimit)) {
             n += 4;
             used += 16;
@@ -140,7 +145,8 @@ VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const u
         }
 #endif
         const uint64_t word = LoadWord(bytes + used);
-        if ((word & kWordEndMarks & 0xFFFFFFFFu) != 0x80000000u) break;
+        if ((word & kWordEndMarks & 0xFFFFFFFFu) != 0x80000000u)
+            break;
         n += DecodeWord4(points[n], static_cast<uint32_t>(word), distanceLimit);
         used += 4;
     }
@@ -148,17 +154,15 @@ VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const u
     return used;
 }
 
-}  // namespace
-
-// The popcount instruction, where the processor has it, makes the check cheap.
-__attribute__((target_clones("popcnt", "default")))
-int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
-                               int32_t distanceLimit) const {
+VYK_INLINE int Decode(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                      int32_t distanceLimit, const TLaserDecode::ProgressReport& progress) {
+    constexpr int kProgressStepShift = TLaserDecode::kProgressStepShift;
+    constexpr int kMinTextSegment = TLaserDecode::kMinTextSegment;
     const uint8_t* pos = bytes;
     int remaining = count;
     int written = 0;
     int lastStep = 0;
-    const bool reportProgress = static_cast<bool>(progress_);
+    const bool reportProgress = static_cast<bool>(progress);
     auto advance = [&](int n) {
         pos += n;
         remaining -= n;
@@ -166,16 +170,18 @@ int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* b
     // Called before each packet or text segment that starts ahead bytes after pos, never for
     // a skipped end mark.
     auto report = [&](int ahead) {
-        if (!reportProgress) return;
+        if (!reportProgress)
+            return;
         const int step = (count - remaining + ahead) >> kProgressStepShift;
         if (step != lastStep) {
             lastStep = step;
-            progress_(kProgressLabel, step, count >> kProgressStepShift);
+            progress(TLaserDecode::kProgressLabel, step, count >> kProgressStepShift);
         }
     };
     // A packet at pos needs no report when it starts before the next step boundary.
     auto bytesBeforeNextStep = [&] {
-        if (!reportProgress) return remaining;
+        if (!reportProgress)
+            return remaining;
         const int64_t boundary = int64_t{lastStep + 1} << kProgressStepShift;
         return static_cast<int>(boundary - (count - remaining));
     };
@@ -193,10 +199,11 @@ int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* b
             // A run of one byte is a two-byte group, which only moves on. Dropped here, its
             // progress report falls to the next packet, which is the same unless a step
             // boundary lies in this window.
-            if (!reportProgress || ((count - remaining + kWindow) >> kProgressStepShift) == lastStep) {
+            if (!reportProgress ||
+                ((count - remaining + kWindow) >> kProgressStepShift) == lastStep) {
                 packetStarts &= ~(marks >> 1);
             }
-            int at = kWindow;   // with no packet start left, the rest is end marks to skip
+            int at = kWindow;  // with no packet start left, the rest is end marks to skip
             bool handOver = false;
             while (packetStarts) {
                 const int start = __builtin_ctzll(packetStarts);
@@ -216,18 +223,21 @@ int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* b
                 packetStarts &= packetStarts - 1;
                 if (end <= 4) {
                     if (PassesCheck(LoadWord(pos + start), end)) {
-                        written += packetlayout::DecodeChecked(points[written], end, pos + start, distanceLimit);
+                        written += packetlayout::DecodeChecked(points[written], end, pos + start,
+                                                               distanceLimit);
                     }
                 } else {
                     // Text up to two bytes before the end mark; those two start the next packet.
                     if (end - 2 >= kMinTextSegment) {
-                        written += ScanTextLines(points + written, capacity - written, pos + start, end - 2);
+                        written += TLaserDecode::ScanTextLines(points + written, capacity - written,
+                                                               pos + start, end - 2);
                     }
                     packetStarts |= uint64_t{1} << (start + end - 2);
                 }
             }
             advance(at);
-            if (!handOver) continue;
+            if (!handOver)
+                continue;
         }
 
         if (*pos & kEndMark) {
@@ -240,20 +250,49 @@ int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* b
                                distanceLimit));
             continue;
         }
-        const int end = FindPacketEnd(pos, remaining);
+        const int end = TLaserDecode::FindPacketEnd(pos, remaining);
         if (end == remaining) {
-            return written + ScanTextLines(points + written, capacity - written, pos, remaining);
+            return written + TLaserDecode::ScanTextLines(points + written, capacity - written, pos,
+                                                         remaining);
         }
         if (end == 1) {
             advance(2);
         } else if (end <= 4) {
-            written += PacketCheck(pos, end + 1) == packetlayout::SentCheck(pos) &&
+            written += TLaserDecode::PacketCheck(pos, end + 1) == packetlayout::SentCheck(pos) &&
                        packetlayout::DecodeChecked(points[written], end, pos, distanceLimit);
             advance(end + 1);
         } else {
-            written += ScanTextLines(points + written, capacity - written, pos, end - 2);
+            written +=
+                TLaserDecode::ScanTextLines(points + written, capacity - written, pos, end - 2);
             advance(end - 2);
         }
     }
     return written;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The popcount instruction, where the processor has it, makes the checks cheap. The variant is
+// picked at run time by hand rather than by an ifunc, which sanitizer runtimes cannot start with.
+__attribute__((target("popcnt"))) int DecodeWithPopcount(
+    ScanPoint* points, int capacity, const uint8_t* bytes, int count, int32_t distanceLimit,
+    const TLaserDecode::ProgressReport& progress) {
+    return Decode(points, capacity, bytes, count, distanceLimit, progress);
+}
+#endif
+
+int DecodePortable(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                   int32_t distanceLimit, const TLaserDecode::ProgressReport& progress) {
+    return Decode(points, capacity, bytes, count, distanceLimit, progress);
+}
+
+}  // namespace
+
+int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                               int32_t distanceLimit) const {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool popcount = __builtin_cpu_supports("popcnt");
+    if (popcount)
+        return DecodeWithPopcount(points, capacity, bytes, count, distanceLimit, progress_);
+#endif
+    return DecodePortable(points, capacity, bytes, count, distanceLimit, progress_);
 }

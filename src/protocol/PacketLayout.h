@@ -10,11 +10,14 @@
 
 namespace packetlayout {
 
-inline int SentCheck(const uint8_t* b) { return (b[0] >> 4) & 7; }
+inline int SentCheck(const uint8_t* b) {
+    return (b[0] >> 4) & 7;
+}
 
 inline bool DecodeChecked3(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
     const int32_t distance = ((b[0] & 1) << 14) + ((b[1] & 127) << 7) + (b[2] & 127);
-    if (static_cast<uint32_t>(distance) > distanceLimit) return false;
+    if (static_cast<uint32_t>(distance) > distanceLimit)
+        return false;
     point.distance = distance;
     point.angle = scanner::kPacket3Angle;
     point.laser = (b[0] >> 1) & 7;
@@ -34,7 +37,8 @@ inline bool DecodeChecked4(ScanPoint& point, const uint8_t* b, int32_t distanceL
 
 inline bool DecodeChecked5(ScanPoint& point, const uint8_t* b, uint32_t distanceLimit) {
     const int32_t distance = ((b[1] & 127) << 7) + (b[2] & 127);
-    if (static_cast<uint32_t>(distance) > distanceLimit) return false;
+    if (static_cast<uint32_t>(distance) > distanceLimit)
+        return false;
     const uint16_t angle = ((b[0] & 3) << 14) + ((b[3] & 127) << 7) + (b[4] & 127);
     point.distance = distance;
     point.angle = static_cast<int16_t>(angle);
@@ -45,9 +49,12 @@ inline bool DecodeChecked5(ScanPoint& point, const uint8_t* b, uint32_t distance
 // A packet of 3..5 bytes by its end index (2..4).
 inline bool DecodeChecked(ScanPoint& point, int end, const uint8_t* b, int32_t distanceLimit) {
     switch (end) {
-        case 2: return DecodeChecked3(point, b, static_cast<uint32_t>(distanceLimit));
-        case 3: return DecodeChecked4(point, b, distanceLimit);
-        default: return DecodeChecked5(point, b, static_cast<uint32_t>(distanceLimit));
+        case 2:
+            return DecodeChecked3(point, b, static_cast<uint32_t>(distanceLimit));
+        case 3:
+            return DecodeChecked4(point, b, distanceLimit);
+        default:
+            return DecodeChecked5(point, b, static_cast<uint32_t>(distanceLimit));
     }
 }
 

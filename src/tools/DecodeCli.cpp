@@ -42,10 +42,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--limit" || arg == "--chunk") {
-            if (i + 1 == args.size()) return false;
+            if (i + 1 == args.size())
+                return false;
             const std::string& value = args[++i];
             if (arg == "--limit") {
-                if (!ParseNumber(value, options.distanceLimit)) return false;
+                if (!ParseNumber(value, options.distanceLimit))
+                    return false;
             } else if (!ParseNumber(value, options.chunk) || options.chunk < 1) {
                 return false;
             }
@@ -61,15 +63,17 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
     return haveFile;
 }
 
-std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit, int chunk) {
+std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit,
+                                    int chunk) {
     std::vector<ScanPoint> points(bytes.size() / 3 + 1, ScanPoint{});
     const TLaserDecode decoder;
     const size_t step = chunk > 0 ? static_cast<size_t>(chunk) : bytes.size();
     size_t used = 0;
     for (size_t offset = 0; offset < bytes.size(); offset += step) {
         const size_t length = std::min(step, bytes.size() - offset);
-        used += decoder.DecodeStream(points.data() + used, static_cast<int>(points.size() - used),
-                                     bytes.data() + offset, static_cast<int>(length), distanceLimit);
+        used +=
+            decoder.DecodeStream(points.data() + used, static_cast<int>(points.size() - used),
+                                 bytes.data() + offset, static_cast<int>(length), distanceLimit);
     }
     points.resize(used);
     return points;

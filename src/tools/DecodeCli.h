@@ -13,7 +13,7 @@ namespace decodecli {
 
 struct Options {
     int32_t distanceLimit = 6000;
-    int chunk = 0;   // 0: the whole file in one call
+    int chunk = 0;  // 0: the whole file in one call
     std::string file;
 };
 
@@ -24,7 +24,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
 // Decodes as the programs do: one call for the whole buffer, or consecutive calls over
 // chunk-sized pieces, each writing from the next free slot of an array of size / 3 + 1 records.
-std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit, int chunk);
+std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit,
+                                    int chunk);
 
 void WriteCsv(const std::vector<ScanPoint>& points, std::ostream& out);
 

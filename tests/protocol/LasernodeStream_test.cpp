@@ -41,16 +41,29 @@ int ReferenceDecode(ScanPoint* points, int capacity, const uint8_t* bytes, int c
         }
         const int e = TLaserDecode::FindPacketEnd(pos, remaining);
         if (e == remaining) {
-            return written + TLaserDecode::ScanTextLines(points + written, capacity - written, pos, remaining);
+            return written + TLaserDecode::ScanTextLines(points + written, capacity - written, pos,
+                                                         remaining);
         }
         int advance;
         switch (e) {
-            case 1: advance = 2; break;
-            case 2: written += TLaserDecode::DecodePacket3(points[written], pos, limit); advance = 3; break;
-            case 3: written += TLaserDecode::DecodePacket4(points[written], pos, limit); advance = 4; break;
-            case 4: written += TLaserDecode::DecodePacket5(points[written], pos, limit); advance = 5; break;
+            case 1:
+                advance = 2;
+                break;
+            case 2:
+                written += TLaserDecode::DecodePacket3(points[written], pos, limit);
+                advance = 3;
+                break;
+            case 3:
+                written += TLaserDecode::DecodePacket4(points[written], pos, limit);
+                advance = 4;
+                break;
+            case 4:
+                written += TLaserDecode::DecodePacket5(points[written], pos, limit);
+                advance = 5;
+                break;
             default:
-                written += TLaserDecode::ScanTextLines(points + written, capacity - written, pos, e - 2);
+                written +=
+                    TLaserDecode::ScanTextLines(points + written, capacity - written, pos, e - 2);
                 advance = e - 2;
         }
         pos += advance;
@@ -62,8 +75,9 @@ int ReferenceDecode(ScanPoint* points, int capacity, const uint8_t* bytes, int c
 std::vector<ScanPoint> Filled(int capacity, std::mt19937& random) {
     std::vector<ScanPoint> points(capacity + 1);
     for (ScanPoint& p : points) {
-        p = {static_cast<uint8_t>(random()), static_cast<int16_t>(random()), static_cast<int32_t>(random()),
-             static_cast<int32_t>(random()), static_cast<int32_t>(random()), static_cast<int32_t>(random())};
+        p = {static_cast<uint8_t>(random()), static_cast<int16_t>(random()),
+             static_cast<int32_t>(random()), static_cast<int32_t>(random()),
+             static_cast<int32_t>(random()), static_cast<int32_t>(random())};
     }
     return points;
 }
@@ -74,14 +88,14 @@ void ExpectSame(const Outcome& fast, const Outcome& reference, const std::string
     for (size_t i = 0; i < fast.points.size(); ++i) {
         const ScanPoint& a = fast.points[i];
         const ScanPoint& b = reference.points[i];
-        ASSERT_TRUE(a.laser == b.laser && a.angle == b.angle && a.distance == b.distance && a.aux1 == b.aux1 &&
-                    a.aux2 == b.aux2 && a.aux3 == b.aux3)
+        ASSERT_TRUE(a.laser == b.laser && a.angle == b.angle && a.distance == b.distance &&
+                    a.aux1 == b.aux1 && a.aux2 == b.aux2 && a.aux3 == b.aux3)
             << what << ": slot " << i << " of " << fast.written;
     }
 }
 
-void CompareOn(const Bytes& bytes, int capacity, int32_t limit, bool withProgress, std::mt19937& random,
-               const std::string& what) {
+void CompareOn(const Bytes& bytes, int capacity, int32_t limit, bool withProgress,
+               std::mt19937& random, const std::string& what) {
     const std::vector<ScanPoint> start = Filled(capacity, random);
     Outcome reference{0, start, {}};
     reference.written = ReferenceDecode(reference.points.data(), capacity, bytes.data(),
@@ -90,9 +104,11 @@ void CompareOn(const Bytes& bytes, int capacity, int32_t limit, bool withProgres
     Outcome fast{0, start, {}};
     TLaserDecode decoder;
     if (withProgress) {
-        decoder.SetProgressReport([&](const char*, int step, int steps) { fast.reports.emplace_back(step, steps); });
+        decoder.SetProgressReport(
+            [&](const char*, int step, int steps) { fast.reports.emplace_back(step, steps); });
     }
-    fast.written = decoder.DecodeStream(fast.points.data(), capacity, bytes.data(), static_cast<int>(bytes.size()), limit);
+    fast.written = decoder.DecodeStream(fast.points.data(), capacity, bytes.data(),
+                                        static_cast<int>(bytes.size()), limit);
     ExpectSame(fast, reference, what);
 }
 
@@ -127,9 +143,15 @@ Bytes NoisyScan(size_t size, std::mt19937& random, int faultsPerThousand) {
         }
         if (permille(random) < faultsPerThousand && !bytes.empty()) {
             switch (random() % 3) {
-                case 0: bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 << (random() % 8)); break;
-                case 1: bytes.push_back(static_cast<uint8_t>(random())); break;
-                default: bytes.pop_back(); break;
+                case 0:
+                    bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 << (random() % 8));
+                    break;
+                case 1:
+                    bytes.push_back(static_cast<uint8_t>(random()));
+                    break;
+                default:
+                    bytes.pop_back();
+                    break;
             }
         }
     }
@@ -140,7 +162,8 @@ Bytes NoisyScan(size_t size, std::mt19937& random, int faultsPerThousand) {
 Bytes RandomBytes(size_t size, std::mt19937& random, int highBitPercent) {
     Bytes bytes(size);
     for (uint8_t& b : bytes) {
-        b = static_cast<uint8_t>((random() % 128) | (static_cast<int>(random() % 100) < highBitPercent ? 0x80 : 0));
+        b = static_cast<uint8_t>((random() % 128) |
+                                 (static_cast<int>(random() % 100) < highBitPercent ? 0x80 : 0));
     }
     return bytes;
 }
@@ -152,7 +175,8 @@ TEST(DecodeStreamEquivalence, NoisyScansOfEverySize) {
         const size_t size = random() % 3000;
         const int faults = std::vector<int>{0, 5, 50, 300}[round % 4];
         const Bytes bytes = NoisyScan(size, random, faults);
-        const int capacity = round % 5 == 0 ? 1 + static_cast<int>(random() % 40) : static_cast<int>(size / 3 + 1);
+        const int capacity =
+            round % 5 == 0 ? 1 + static_cast<int>(random() % 40) : static_cast<int>(size / 3 + 1);
         CompareOn(bytes, capacity, limits[round % 5], false, random,
                   "round " + std::to_string(round) + " size " + std::to_string(size));
     }
@@ -164,15 +188,17 @@ TEST(DecodeStreamEquivalence, RandomBytes) {
         const size_t size = random() % 2000;
         const int highBits = std::vector<int>{50, 5, 95, 25, 75}[round % 5];
         const Bytes bytes = RandomBytes(size, random, highBits);
-        const int capacity = round % 3 == 0 ? 1 + static_cast<int>(random() % 20) : static_cast<int>(size / 3 + 1);
+        const int capacity =
+            round % 3 == 0 ? 1 + static_cast<int>(random() % 20) : static_cast<int>(size / 3 + 1);
         CompareOn(bytes, capacity, 6000, false, random, "round " + std::to_string(round));
     }
 }
 
 TEST(DecodeStreamEquivalence, TextHeavyStreams) {
     std::mt19937 random(3);
-    const std::string pieces[] = {"#CARTF4,12,0x1A,7,9\r\n", "#CARTE5,1 2 3", "garbage text ", "#", "##CARTF0,1,2,3,4",
-                                  "#CARTFE,12,26,7,9\n", "#RSADR,5\r\n"};
+    const std::string pieces[] = {
+        "#CARTF4,12,0x1A,7,9\r\n", "#CARTE5,1 2 3",       "garbage text ", "#",
+        "##CARTF0,1,2,3,4",        "#CARTFE,12,26,7,9\n", "#RSADR,5\r\n"};
     for (int round = 0; round < 200; ++round) {
         Bytes bytes;
         while (bytes.size() < 600) {
@@ -192,9 +218,12 @@ TEST(DecodeStreamEquivalence, ProgressOverLongBuffers) {
     std::mt19937 random(4);
     const size_t sizes[] = {(1u << 20), (1u << 20) + 7, 3u << 18};
     for (size_t size : sizes) {
-        CompareOn(NoisyScan(size, random, 0), static_cast<int>(size / 3 + 1), 6000, true, random, "clean");
-        CompareOn(NoisyScan(size, random, 100), static_cast<int>(size / 3 + 1), 6000, true, random, "noisy");
-        CompareOn(RandomBytes(size, random, 50), static_cast<int>(size / 3 + 1), 6000, true, random, "random");
+        CompareOn(NoisyScan(size, random, 0), static_cast<int>(size / 3 + 1), 6000, true, random,
+                  "clean");
+        CompareOn(NoisyScan(size, random, 100), static_cast<int>(size / 3 + 1), 6000, true, random,
+                  "noisy");
+        CompareOn(RandomBytes(size, random, 50), static_cast<int>(size / 3 + 1), 6000, true, random,
+                  "random");
         CompareOn(NoisyScan(size, random, 10), 100000, 6000, true, random, "full array");
     }
 }

@@ -24,11 +24,13 @@ ScanPoint Untouched() {
 }
 
 bool SameFields(const ScanPoint& a, const ScanPoint& b) {
-    return a.laser == b.laser && a.angle == b.angle && a.distance == b.distance && a.aux1 == b.aux1 &&
-           a.aux2 == b.aux2 && a.aux3 == b.aux3;
+    return a.laser == b.laser && a.angle == b.angle && a.distance == b.distance &&
+           a.aux1 == b.aux1 && a.aux2 == b.aux2 && a.aux3 == b.aux3;
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 template <typename Packet>
 void Append(Bytes& stream, const Packet& packet) {
@@ -45,9 +47,12 @@ struct PacketCase {
 
 bool Decode(ScanPoint& p, const Bytes& b, int32_t limit) {
     switch (b.size()) {
-        case 3: return TLaserDecode::DecodePacket3(p, b.data(), static_cast<uint32_t>(limit));
-        case 4: return TLaserDecode::DecodePacket4(p, b.data(), limit);
-        default: return TLaserDecode::DecodePacket5(p, b.data(), static_cast<uint32_t>(limit));
+        case 3:
+            return TLaserDecode::DecodePacket3(p, b.data(), static_cast<uint32_t>(limit));
+        case 4:
+            return TLaserDecode::DecodePacket4(p, b.data(), limit);
+        default:
+            return TLaserDecode::DecodePacket5(p, b.data(), static_cast<uint32_t>(limit));
     }
 }
 
@@ -79,7 +84,8 @@ TEST(Packets, CheckValueIsBitSumOfLaterBytes) {
 }
 
 TEST(Packets, SingleBitFlipsAfterFirstByteAreRejected) {
-    const Bytes packets[] = {{0x70, 0x01, 0x9F}, {0x13, 0x74, 0x16, 0xC0}, {0x60, 0x0F, 0x50, 0x17, 0xB8}};
+    const Bytes packets[] = {
+        {0x70, 0x01, 0x9F}, {0x13, 0x74, 0x16, 0xC0}, {0x60, 0x0F, 0x50, 0x17, 0xB8}};
     for (const Bytes& good : packets) {
         for (size_t byte = 1; byte < good.size(); ++byte) {
             for (int bit = 0; bit < 7; ++bit) {
@@ -107,9 +113,18 @@ struct LimitCase {
 };
 
 TEST(Packets, DistanceLimit) {
-    const auto p3 = [](int d) { auto a = laserencode::EncodePacket3(d); return Bytes(a.begin(), a.end()); };
-    const auto p4 = [](int d, int angle) { auto a = laserencode::EncodePacket4(d, angle); return Bytes(a.begin(), a.end()); };
-    const auto p5 = [](int d, int angle) { auto a = laserencode::EncodePacket5(d, angle); return Bytes(a.begin(), a.end()); };
+    const auto p3 = [](int d) {
+        auto a = laserencode::EncodePacket3(d);
+        return Bytes(a.begin(), a.end());
+    };
+    const auto p4 = [](int d, int angle) {
+        auto a = laserencode::EncodePacket4(d, angle);
+        return Bytes(a.begin(), a.end());
+    };
+    const auto p5 = [](int d, int angle) {
+        auto a = laserencode::EncodePacket5(d, angle);
+        return Bytes(a.begin(), a.end());
+    };
     const LimitCase cases[] = {
         {"4-byte at most 4095 under the default", p4(4095, 100), 6000, true},
         {"4-byte equal to the limit", p4(1000, 100), 1000, false},
@@ -193,7 +208,8 @@ TEST(StatusLine, Table) {
     for (const StatusCase& c : cases) {
         ScanPoint p = Untouched();
         const Bytes line = Text(c.line);
-        ASSERT_EQ(TLaserDecode::DecodeStatusLine(p, line.data(), static_cast<int>(line.size())), c.accepted)
+        ASSERT_EQ(TLaserDecode::DecodeStatusLine(p, line.data(), static_cast<int>(line.size())),
+                  c.accepted)
             << c.line;
         if (!c.accepted) {
             EXPECT_TRUE(SameFields(p, Untouched())) << c.line;
@@ -223,7 +239,8 @@ class DecodeStreamTest : public ::testing::Test {
 protected:
     int Decode(const Bytes& bytes, int capacity = 64, int32_t limit = 6000) {
         points.assign(capacity + 1, Untouched());
-        return decoder.DecodeStream(points.data(), capacity, bytes.data(), static_cast<int>(bytes.size()), limit);
+        return decoder.DecodeStream(points.data(), capacity, bytes.data(),
+                                    static_cast<int>(bytes.size()), limit);
     }
 
     TLaserDecode decoder;

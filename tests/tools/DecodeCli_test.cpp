@@ -22,8 +22,9 @@ public:
         const int fd = mkstemp(name);
         path_ = name;
         close(fd);
-        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     ~TempFile() { std::remove(path_.c_str()); }
     const std::string& path() const { return path_; }
@@ -46,7 +47,9 @@ Result RunWith(const std::vector<std::string>& args) {
 
 std::vector<uint8_t> Stream() {
     std::vector<uint8_t> bytes;
-    const auto add = [&](const auto& packet) { bytes.insert(bytes.end(), packet.begin(), packet.end()); };
+    const auto add = [&](const auto& packet) {
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    };
     add(laserencode::EncodePacket4(7, 5768));
     add(laserencode::EncodePacket4(1500, 0));
     add(laserencode::EncodePacket4(3000, 2880));
@@ -94,7 +97,9 @@ TEST(DecodeCli, ChunksLosePacketsCutInTwo) {
         bytes.insert(bytes.end(), packet.begin(), packet.end());
     }
     const TempFile file(bytes);
-    const auto lines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') - 1; };
+    const auto lines = [](const std::string& out) {
+        return std::count(out.begin(), out.end(), '\n') - 1;
+    };
     EXPECT_EQ(lines(RunWith({file.path()}).out), 10);
     EXPECT_EQ(lines(RunWith({"--chunk", "4", file.path()}).out), 10);
     // Six-byte pieces cut every packet that straddles a boundary.
