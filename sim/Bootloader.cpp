@@ -48,7 +48,8 @@ TBootLoader::TBootLoader(std::string firmwarePath, double programmingPause,
 
 void TBootLoader::Receive(const char* bytes, size_t count, double now) {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes);
-    if (count > 0) lastByte_ = now;
+    if (count > 0)
+        lastByte_ = now;
     switch (phase_) {
         case Phase::Requesting:
             input_.insert(input_.end(), data, data + count);
@@ -75,7 +76,8 @@ void TBootLoader::TakeInfo() {
     }
     if (at + kSize > input_.size()) {
         // Keep only what could still be the start of a reply.
-        if (input_.size() >= kSize) input_.erase(input_.begin(), input_.end() - (kSize - 1));
+        if (input_.size() >= kSize)
+            input_.erase(input_.begin(), input_.end() - (kSize - 1));
         return;
     }
     size_ = ReadLe32(&input_[at + 6]);
@@ -84,7 +86,8 @@ void TBootLoader::TakeInfo() {
     input_.clear();
     char text[64];
     std::snprintf(text, sizeof text, "file information: size %u crc %u", size_, crc_);
-    if (note_) note_(text);
+    if (note_)
+        note_(text);
     if (size_ == 0 || size_ > static_cast<uint32_t>(scanner::kMaxFirmwareSize)) {
         pendingOut_ += scanner::kBootCheckError;
         return;
@@ -114,12 +117,14 @@ void TBootLoader::Tick(double now, std::string& out) {
             break;
         case Phase::Receiving:
             if (image_.size() == size_) {
-                if (note_) note_("image: " + std::to_string(size_) + " bytes");
+                if (note_)
+                    note_("image: " + std::to_string(size_) + " bytes");
                 out += scanner::kBootProgramming;
                 phase_ = Phase::Programming;
                 programmed_ = now + pause_;
             } else if (now - lastByte_ > kReceiveTimeout) {
-                if (note_) note_("image incomplete: " + std::to_string(image_.size()) + " bytes");
+                if (note_)
+                    note_("image incomplete: " + std::to_string(image_.size()) + " bytes");
                 Fail(out);
             }
             break;

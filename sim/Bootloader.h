@@ -41,7 +41,7 @@ private:
     double lastByte_ = 0;
     double programmed_ = 0;
     std::string pendingOut_;
-    std::vector<uint8_t> input_;    // bytes still searched for the file information
+    std::vector<uint8_t> input_;  // bytes still searched for the file information
     std::vector<uint8_t> image_;
     uint32_t size_ = 0;
     uint32_t crc_ = 0;

@@ -48,17 +48,22 @@ std::string Format(const char* format, long a, long b = 0, long c = 0, long d = 
 
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
+    if (first == std::string::npos)
+        return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-bool InRange(int64_t value, int64_t min, int64_t max) { return value >= min && value <= max; }
+bool InRange(int64_t value, int64_t min, int64_t max) {
+    return value >= min && value <= max;
+}
 
 uint32_t PointWord(int x, int y) {
     return (static_cast<uint32_t>(y) & 0xFFFF) << 16 | (static_cast<uint32_t>(x) & 0xFFFF);
 }
 
-int16_t Half(uint32_t word, int shift) { return static_cast<int16_t>((word >> shift) & 0xFFFF); }
+int16_t Half(uint32_t word, int shift) {
+    return static_cast<int16_t>((word >> shift) & 0xFFFF);
+}
 
 }  // namespace
 
@@ -78,7 +83,8 @@ TCommandSet::TCommandSet(ScannerModel model, ScannerState& state, std::string st
 
 std::vector<std::string> TCommandSet::Execute(const std::string& line) {
     const auto hash = line.find(scanner::kCommandStart);
-    if (hash == std::string::npos) return {};
+    if (hash == std::string::npos)
+        return {};
     Parsed command;
     size_t pos = hash;
     command.name += line[pos++];
@@ -86,7 +92,8 @@ std::vector<std::string> TCommandSet::Execute(const std::string& line) {
         command.name += static_cast<char>(std::toupper(static_cast<unsigned char>(line[pos++])));
     }
     // Arguments: integers separated by commas, with blanks around them.
-    if (pos < line.size() && line[pos] != ' ') command.wellFormed = false;
+    if (pos < line.size() && line[pos] != ' ')
+        command.wellFormed = false;
     const std::string rest = line.substr(pos);
     if (command.wellFormed && rest.find_first_not_of(' ') != std::string::npos) {
         size_t start = 0;
@@ -101,7 +108,8 @@ std::vector<std::string> TCommandSet::Execute(const std::string& line) {
             } else {
                 command.args.push_back(std::stoll(field));
             }
-            if (comma == std::string::npos) break;
+            if (comma == std::string::npos)
+                break;
             start = comma + 1;
         }
     }
@@ -110,12 +118,14 @@ std::vector<std::string> TCommandSet::Execute(const std::string& line) {
 
 std::vector<std::string> TCommandSet::SettingsReport() const {
     std::vector<std::string> lines = {
-        std::string(scanner::kReplyDistances) + Format("%ld,%ld", state_.minDistance, state_.maxDistance),
+        std::string(scanner::kReplyDistances) +
+            Format("%ld,%ld", state_.minDistance, state_.maxDistance),
         std::string(scanner::kReplyFrequency) + Format("%ld", state_.frequency),
         std::string(scanner::kReplyModeBits) + Format("%ld", state_.modeBits),
         std::string(scanner::kReplyAngles) + Format("%ld,%ld", state_.angleStart, state_.angleEnd),
     };
-    if (model_ == ScannerModel::Vyk05) ZoneReport(lines);
+    if (model_ == ScannerModel::Vyk05)
+        ZoneReport(lines);
     return lines;
 }
 
@@ -142,11 +152,11 @@ void TCommandSet::ZoneReport(std::vector<std::string>& lines) const {
 
 std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
     using Args = std::vector<int64_t>;
-    using Handler = std::function<bool(const Args&)>;   // false: out of range, nothing changed
+    using Handler = std::function<bool(const Args&)>;  // false: out of range, nothing changed
     struct Entry {
         std::string name;
         size_t arity;
-        bool zoneModel;     // only the zone model knows it; its replies can be dropped
+        bool zoneModel;  // only the zone model knows it; its replies can be dropped
         Handler handler;
     };
     const std::vector<Entry> table = {
@@ -154,7 +164,8 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
         {CommandName(scanner::kCmdDistanceRange), 2, false,
          [this](const Args& a) {
              // Sent farthest first.
-             if (!InRange(a[0], 1, 4000) || !InRange(a[1], 1, 4000) || a[1] > a[0]) return false;
+             if (!InRange(a[0], 1, 4000) || !InRange(a[1], 1, 4000) || a[1] > a[0])
+                 return false;
              state_.maxDistance = static_cast<int>(a[0]);
              state_.minDistance = static_cast<int>(a[1]);
              return true;
@@ -176,13 +187,15 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
          }},
         {CommandName(scanner::kCmdModeBits), 1, false,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, 63)) return false;
+             if (!InRange(a[0], 0, 63))
+                 return false;
              state_.modeBits = static_cast<int>(a[0]);
              return true;
          }},
         {CommandName(scanner::kCmdAngleRange), 2, false,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, 360) || !InRange(a[1], 0, 360)) return false;
+             if (!InRange(a[0], 0, 360) || !InRange(a[1], 0, 360))
+                 return false;
              state_.angleStart = static_cast<int>(a[0]);
              state_.angleEnd = static_cast<int>(a[1]);
              return true;
@@ -201,7 +214,8 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
         {CommandName(scanner::kCmdDefaultSend), 0, false, [](const Args&) { return true; }},
         {CommandName(scanner::kCmdForceOutput), 1, false,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, 1)) return false;
+             if (!InRange(a[0], 0, 1))
+                 return false;
              output_ = a[0] == 1;
              return true;
          }},
@@ -209,17 +223,20 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
          [this](const Args&) { return statePath_.empty() || SaveState(statePath_, state_); }},
         {CommandName(scanner::kCmdOutputLevels), 1, true,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, ScannerState::kLevelMask)) return false;
+             if (!InRange(a[0], 0, ScannerState::kLevelMask))
+                 return false;
              state_.ioLevel = static_cast<int>(a[0]);
              return true;
          }},
         {CommandName(scanner::kCmdZonePoint), 2, true,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, 0xFFFFF) || !InRange(a[1], 0, UINT32_MAX)) return false;
+             if (!InRange(a[0], 0, 0xFFFFF) || !InRange(a[1], 0, UINT32_MAX))
+                 return false;
              const int count = a[0] & 15, point = (a[0] >> 4) & 15, z = (a[0] >> 8) & 15;
              const int sensitivity = (a[0] >> 12) & 255;
              const uint32_t word = static_cast<uint32_t>(a[1]);
-             if (z >= ScannerState::kZoneCount || count == 1 || count > 5) return false;
+             if (z >= ScannerState::kZoneCount || count == 1 || count > 5)
+                 return false;
              SimZone& zone = state_.zones[z];
              if (count == 0) {
                  zone = SimZone{};
@@ -233,9 +250,11 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
                  zone.y[0] = word >> 16;
                  return true;
              }
-             if (point >= count) return false;
+             if (point >= count)
+                 return false;
              // Point 0 opens a new polygon; the later points fill it in.
-             if (point == 0) zone = SimZone{};
+             if (point == 0)
+                 zone = SimZone{};
              zone.count = static_cast<uint8_t>(count);
              zone.sensitivity = static_cast<uint8_t>(sensitivity);
              zone.x[point] = Half(word, 0);
@@ -245,16 +264,20 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
     };
 
     for (const Entry& entry : table) {
-        if (entry.name != command.name) continue;
-        if (entry.zoneModel && model_ != ScannerModel::Vyk05) break;
-        if (entry.zoneModel && dropAck_ > 0 && ++zoneCommands_ % dropAck_ == 0) return {};
+        if (entry.name != command.name)
+            continue;
+        if (entry.zoneModel && model_ != ScannerModel::Vyk05)
+            break;
+        if (entry.zoneModel && dropAck_ > 0 && ++zoneCommands_ % dropAck_ == 0)
+            return {};
         if (!command.wellFormed || command.args.size() != entry.arity) {
             return {kErrorPrefix + entry.name.substr(1) + " bad arguments"};
         }
         if (!entry.handler(command.args)) {
             return {kErrorPrefix + entry.name.substr(1) + " refused"};
         }
-        if (entry.name == CommandName(scanner::kCmdReadSettings)) return SettingsReport();
+        if (entry.name == CommandName(scanner::kCmdReadSettings))
+            return SettingsReport();
         if (entry.name == CommandName(scanner::kCmdSensorId)) {
             return {model_ == ScannerModel::Vyk05 ? "#ID,VYK-05 SIM 0001" : "#ID,VYK-10 SIM 0001"};
         }

@@ -15,7 +15,7 @@ public:
 
     struct Line {
         std::string text;
-        bool tooLong = false;   // text holds the first kMaxLine bytes of a longer line
+        bool tooLong = false;  // text holds the first kMaxLine bytes of a longer line
     };
 
     std::vector<Line> Feed(const char* bytes, size_t count);

@@ -13,7 +13,8 @@ namespace {
 
 bool MakeRaw(int fd, speed_t speed) {
     termios tio{};
-    if (tcgetattr(fd, &tio) != 0) return false;
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     if (speed != B0) {
@@ -25,23 +26,36 @@ bool MakeRaw(int fd, speed_t speed) {
 
 speed_t SpeedOf(int baud) {
     switch (baud) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B0;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
     }
 }
 
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string SystemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
-TDevice::~TDevice() { Close(); }
+TDevice::~TDevice() {
+    Close();
+}
 
 bool TDevice::OpenPty(const std::string& link, std::string& error) {
     char name[256];
@@ -59,7 +73,8 @@ bool TDevice::OpenPty(const std::string& link, std::string& error) {
     if (!link.empty()) {
         struct stat info {};
         // An old link of an earlier run is replaced; anything else at that path is not ours.
-        if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(link.c_str());
+        if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            unlink(link.c_str());
         if (symlink(path_.c_str(), link.c_str()) != 0) {
             error = SystemError("linking " + link);
             Close();
@@ -86,20 +101,27 @@ bool TDevice::OpenDevice(const std::string& path, int baud, std::string& error) 
 }
 
 long TDevice::Read(char* buffer, size_t size) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0)
+        return -1;
     const ssize_t n = read(fd_, buffer, size);
-    if (n > 0) return n;
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    if (n > 0)
+        return n;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
     // A pty master reads EIO while no slave is open: that is a closed port, not a lost line.
-    if (n < 0 && errno == EIO && slave_ >= 0) return 0;
+    if (n < 0 && errno == EIO && slave_ >= 0)
+        return 0;
     return -1;
 }
 
 long TDevice::Write(const char* bytes, size_t count) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0)
+        return -1;
     const ssize_t n = write(fd_, bytes, count);
-    if (n >= 0) return n;
-    if (errno == EAGAIN || errno == EINTR) return 0;
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
     return -1;
 }
 
@@ -108,7 +130,9 @@ void TDevice::Close() {
         unlink(link_.c_str());
         link_.clear();
     }
-    if (slave_ >= 0) close(slave_);
-    if (fd_ >= 0) close(fd_);
+    if (slave_ >= 0)
+        close(slave_);
+    if (fd_ >= 0)
+        close(fd_);
     slave_ = fd_ = -1;
 }

@@ -28,7 +28,7 @@ public:
 
 private:
     int fd_ = -1;
-    int slave_ = -1;        // held open so the line stays up while the reader reopens it
+    int slave_ = -1;  // held open so the line stays up while the reader reopens it
     std::string path_;
     std::string link_;
 };

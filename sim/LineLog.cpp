@@ -1,7 +1,8 @@
 #include "LineLog.h"
 
 TLineLog::~TLineLog() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr)
+        std::fclose(file_);
 }
 
 bool TLineLog::Open(const std::string& path) {
@@ -10,7 +11,8 @@ bool TLineLog::Open(const std::string& path) {
 }
 
 void TLineLog::Write(double seconds, char direction, const std::string& text) {
-    if (file_ == nullptr) return;
+    if (file_ == nullptr)
+        return;
     std::fprintf(file_, "%.3f %c ", seconds, direction);
     // Control and 8-bit bytes are written as \xHH so every entry stays one line.
     for (unsigned char c : text) {

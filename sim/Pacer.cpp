@@ -8,8 +8,8 @@ void TPacer::SetBaud(int baud, double now) {
 }
 
 size_t TPacer::Allowance(double now) {
-    credit_ = std::min(credit_ + (now - last_) * bytesPerSecond_,
-                       bytesPerSecond_ * kMaxCreditSeconds);
+    credit_ =
+        std::min(credit_ + (now - last_) * bytesPerSecond_, bytesPerSecond_ * kMaxCreditSeconds);
     last_ = now;
     return credit_ >= 1 ? static_cast<size_t>(credit_) : 0;
 }

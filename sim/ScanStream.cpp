@@ -19,9 +19,12 @@ void Append(std::string& out, const std::array<uint8_t, N>& packet) {
 
 int MaxDistance(int packetBytes) {
     switch (packetBytes) {
-        case 3: return 32767;
-        case 5: return 16383;
-        default: return 4095;
+        case 3:
+            return 32767;
+        case 5:
+            return 16383;
+        default:
+            return 4095;
     }
 }
 
@@ -33,7 +36,9 @@ bool InAngleRange(const ScannerState& state, int degrees) {
     return degrees >= state.angleStart || degrees <= state.angleEnd;
 }
 
-int InfoPacketsPerTurn(ScannerModel model) { return model == ScannerModel::Vyk05 ? 3 : 2; }
+int InfoPacketsPerTurn(ScannerModel model) {
+    return model == ScannerModel::Vyk05 ? 3 : 2;
+}
 
 }  // namespace
 
@@ -52,7 +57,9 @@ int TScanStream::SamplesPerTurn(int baud, int hz, int packetBytes, ScannerModel 
     return std::max(1, turnBytes / packetBytes);
 }
 
-void TScanStream::AdvanceTo(double seconds) { catchUp_ = std::max(catchUp_, seconds); }
+void TScanStream::AdvanceTo(double seconds) {
+    catchUp_ = std::max(catchUp_, seconds);
+}
 
 void TScanStream::AppendInfo(std::string& out, int code, int value) const {
     if (packetBytes_ == 5) {
@@ -64,7 +71,8 @@ void TScanStream::AppendInfo(std::string& out, int code, int value) const {
 }
 
 void TScanStream::StartTurn(std::string& out, const ScannerState& state, int group) {
-    if (revolution_ > 0) turnStart_ += 1.0 / turnHz_;
+    if (revolution_ > 0)
+        turnStart_ += 1.0 / turnHz_;
     turnStart_ = std::max(turnStart_, catchUp_);
     turnHz_ = state.frequency;
     turnSamples_ = SamplesPerTurn(state.baud, turnHz_, packetBytes_, model_);
@@ -88,8 +96,8 @@ void TScanStream::StartTurn(std::string& out, const ScannerState& state, int gro
     if (status != lastStatus_) {
         lastStatus_ = status;
         char line[64];
-        std::snprintf(line, sizeof line, "%sF4,%d,0x%X,%d,%d", scanner::kStatusLinePrefix,
-                      turnHz_, state.modeBits, second, turnSamples_);
+        std::snprintf(line, sizeof line, "%sF4,%d,0x%X,%d,%d", scanner::kStatusLinePrefix, turnHz_,
+                      state.modeBits, second, turnSamples_);
         AppendTextLine(out, line);
     }
 }
@@ -111,18 +119,25 @@ void TScanStream::AppendSample(std::string& out, const ScannerState& state, int 
         distance = 0;
     }
     switch (packetBytes_) {
-        case 3: Append(out, laserencode::EncodePacket3(distance)); break;
-        case 5: Append(out, laserencode::EncodePacket5(distance, angle)); break;
-        default: Append(out, laserencode::EncodePacket4(distance, angle)); break;
+        case 3:
+            Append(out, laserencode::EncodePacket3(distance));
+            break;
+        case 5:
+            Append(out, laserencode::EncodePacket5(distance, angle));
+            break;
+        default:
+            Append(out, laserencode::EncodePacket4(distance, angle));
+            break;
     }
-    if (model_ == ScannerModel::Vyk05) thisTurn_.push_back({angle, distance});
+    if (model_ == ScannerModel::Vyk05)
+        thisTurn_.push_back({angle, distance});
 }
 
-void TScanStream::Produce(std::string& out, size_t minBytes, const ScannerState& state,
-                          int group) {
+void TScanStream::Produce(std::string& out, size_t minBytes, const ScannerState& state, int group) {
     const size_t target = out.size() + minBytes;
     while (out.size() < target) {
-        if (nextSample_ >= turnSamples_) StartTurn(out, state, group);
+        if (nextSample_ >= turnSamples_)
+            StartTurn(out, state, group);
         AppendSample(out, state, nextSample_++);
     }
 }

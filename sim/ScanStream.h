@@ -47,14 +47,14 @@ private:
     std::mt19937 random_;
     TRoom room_;
 
-    int revolution_ = 0;        // turns started so far
-    double turnStart_ = 0;      // scan clock, seconds
+    int revolution_ = 0;    // turns started so far
+    double turnStart_ = 0;  // scan clock, seconds
     double catchUp_ = 0;
     int lastSecond_ = -1;
     int lastStatus_ = -1;
     int turnHz_ = 0;
     int turnSamples_ = 0;
-    int nextSample_ = 0;        // 0 with turnSamples_ == 0: a turn is due
+    int nextSample_ = 0;  // 0 with turnSamples_ == 0: a turn is due
     std::vector<SimSample> lastTurn_;
     std::vector<SimSample> thisTurn_;
 };

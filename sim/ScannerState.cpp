@@ -5,9 +5,9 @@
 #include <sstream>
 
 bool ScannerState::operator==(const ScannerState& o) const {
-    if (minDistance != o.minDistance || maxDistance != o.maxDistance ||
-        frequency != o.frequency || modeBits != o.modeBits || angleStart != o.angleStart ||
-        angleEnd != o.angleEnd || baud != o.baud || ioLevel != o.ioLevel) {
+    if (minDistance != o.minDistance || maxDistance != o.maxDistance || frequency != o.frequency ||
+        modeBits != o.modeBits || angleStart != o.angleStart || angleEnd != o.angleEnd ||
+        baud != o.baud || ioLevel != o.ioLevel) {
         return false;
     }
     for (int z = 0; z < kZoneCount; ++z) {
@@ -43,13 +43,16 @@ constexpr Setting kSettings[] = {
 
 bool ReadSetting(const std::string& key, std::istringstream& in, ScannerState& state) {
     for (const Setting& setting : kSettings) {
-        if (key != setting.name) continue;
+        if (key != setting.name)
+            continue;
         int value;
-        if (!(in >> value) || value < setting.min || value > setting.max) return false;
+        if (!(in >> value) || value < setting.min || value > setting.max)
+            return false;
         state.*setting.field = value;
         return true;
     }
-    if (key != "zone") return false;
+    if (key != "zone")
+        return false;
     int index, count, sensitivity;
     if (!(in >> index >> count >> sensitivity) || index < 0 || index >= ScannerState::kZoneCount ||
         count < 0 || count > 5 || sensitivity < 0 || sensitivity > 255) {
@@ -59,7 +62,8 @@ bool ReadSetting(const std::string& key, std::istringstream& in, ScannerState& s
     zone.count = static_cast<uint8_t>(count);
     zone.sensitivity = static_cast<uint8_t>(sensitivity);
     for (int k = 0; k < 5; ++k) {
-        if (!(in >> zone.x[k] >> zone.y[k])) return false;
+        if (!(in >> zone.x[k] >> zone.y[k]))
+            return false;
     }
     state.zones[index] = zone;
     return true;
@@ -69,14 +73,16 @@ bool ReadSetting(const std::string& key, std::istringstream& in, ScannerState& s
 
 bool LoadState(const std::string& path, ScannerState& state) {
     std::ifstream file(path);
-    if (!file) return true;
+    if (!file)
+        return true;
     ScannerState loaded = state;
     bool clean = true;
     std::string line;
     while (std::getline(file, line)) {
         std::istringstream in(line);
         std::string key;
-        if (!(in >> key)) continue;
+        if (!(in >> key))
+            continue;
         ScannerState attempt = loaded;
         if (ReadSetting(key, in, attempt)) {
             loaded = attempt;
@@ -93,7 +99,8 @@ bool SaveState(const std::string& path, const ScannerState& state) {
     const std::string temporary = path + ".new";
     {
         std::ofstream file(temporary, std::ios::trunc);
-        if (!file) return false;
+        if (!file)
+            return false;
         for (const Setting& setting : kSettings) {
             file << setting.name << ' ' << state.*setting.field << '\n';
         }
@@ -103,7 +110,8 @@ bool SaveState(const std::string& path, const ScannerState& state) {
             for (int k = 0; k < 5; ++k) file << ' ' << zone.x[k] << ' ' << zone.y[k];
             file << '\n';
         }
-        if (!file.flush()) return false;
+        if (!file.flush())
+            return false;
     }
     return std::rename(temporary.c_str(), path.c_str()) == 0;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 struct SimZone {
-    uint8_t count = 0;      // 0 none, 2 sector, 3..5 polygon corners
+    uint8_t count = 0;  // 0 none, 2 sector, 3..5 polygon corners
     uint8_t sensitivity = 0;
     std::array<int32_t, 5> x{};
     std::array<int32_t, 5> y{};
@@ -20,8 +20,8 @@ struct ScannerState {
 
     int minDistance = 100;
     int maxDistance = 3000;
-    int frequency = 10;     // Hz, 1..15
-    int modeBits = 1;       // bit 0: motor runs at power-up
+    int frequency = 10;  // Hz, 1..15
+    int modeBits = 1;    // bit 0: motor runs at power-up
     int angleStart = 0;
     int angleEnd = 360;
     int baud = 230400;

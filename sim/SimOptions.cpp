@@ -9,21 +9,25 @@
 namespace {
 
 bool ToLong(const std::string& text, long min, long max, long& value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < min || v > max) return false;
+    if (errno != 0 || *end != '\0' || v < min || v > max)
+        return false;
     value = v;
     return true;
 }
 
 bool ToDouble(const std::string& text, double min, double max, double& value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < min || v > max) return false;
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < min || v > max)
+        return false;
     value = v;
     return true;
 }
@@ -34,14 +38,16 @@ template <typename T>
 Setter Integer(T SimOptions::*field, long min, long max) {
     return [=](SimOptions& o, const std::string& text) {
         long v;
-        if (!ToLong(text, min, max, v)) return false;
+        if (!ToLong(text, min, max, v))
+            return false;
         o.*field = static_cast<T>(v);
         return true;
     };
 }
 
 Setter Real(double SimOptions::*field, double min, double max) {
-    return [=](SimOptions& o, const std::string& text) { return ToDouble(text, min, max, o.*field); };
+    return
+        [=](SimOptions& o, const std::string& text) { return ToDouble(text, min, max, o.*field); };
 }
 
 Setter Text(std::string SimOptions::*field) {

@@ -8,23 +8,23 @@
 enum class ScannerModel { Vyk10, Vyk05 };
 
 struct SimOptions {
-    std::string link;            // symbolic link made to the pseudo-terminal's slave
-    std::string device;          // talk over this device instead of a pseudo-terminal
+    std::string link;    // symbolic link made to the pseudo-terminal's slave
+    std::string device;  // talk over this device instead of a pseudo-terminal
     ScannerModel model = ScannerModel::Vyk10;
-    int packet = 4;              // measurement packet size: 3, 4 or 5 bytes
+    int packet = 4;  // measurement packet size: 3, 4 or 5 bytes
     int baud = 230400;
-    bool fast = false;           // no pacing: as fast as the reader takes the bytes
-    double duration = 0;         // seconds; 0 runs until killed
-    std::string state;           // settings file that "#SU" writes and a start reads
-    int group = 0;               // input group 0..3 (zone model)
-    std::string boot;            // start in the boot loader, write the image here
-    double corrupt = 0;          // probability per sent byte of one flipped bit
-    double garbage = 0;          // probability per sent byte of a stray byte before it
-    int dropAck = 0;             // ignore every n-th zone command; 0 ignores none
-    double stallAfter = 0;       // stop sending after this many seconds; 0 never
-    double hangupAfter = 0;      // close the device after this many seconds; 0 never
+    bool fast = false;       // no pacing: as fast as the reader takes the bytes
+    double duration = 0;     // seconds; 0 runs until killed
+    std::string state;       // settings file that "#SU" writes and a start reads
+    int group = 0;           // input group 0..3 (zone model)
+    std::string boot;        // start in the boot loader, write the image here
+    double corrupt = 0;      // probability per sent byte of one flipped bit
+    double garbage = 0;      // probability per sent byte of a stray byte before it
+    int dropAck = 0;         // ignore every n-th zone command; 0 ignores none
+    double stallAfter = 0;   // stop sending after this many seconds; 0 never
+    double hangupAfter = 0;  // close the device after this many seconds; 0 never
     uint32_t seed = 1;
-    std::string log;             // log of received command lines and sent replies
+    std::string log;  // log of received command lines and sent replies
     bool help = false;
 };
 

@@ -21,7 +21,9 @@ constexpr double kFastProgrammingPause = 0.1;
 
 }  // namespace
 
-void TSimulator::RequestStop() { stopRequested = 1; }
+void TSimulator::RequestStop() {
+    stopRequested = 1;
+}
 
 TSimulator::TSimulator(const SimOptions& options)
     : options_(options),
@@ -39,16 +41,17 @@ bool TSimulator::Open(std::string& error) {
     }
     // The command line sets the rate the line starts at, whatever was stored.
     state_.baud = options_.baud;
-    commands_ = std::make_unique<TCommandSet>(options_.model, state_, options_.state,
-                                              options_.dropAck);
+    commands_ =
+        std::make_unique<TCommandSet>(options_.model, state_, options_.state, options_.dropAck);
     if (!options_.log.empty() && !log_.Open(options_.log)) {
         error = "cannot write the log " + options_.log;
         return false;
     }
-    const bool opened = options_.device.empty() ? device_.OpenPty(options_.link, error)
-                                                : device_.OpenDevice(options_.device,
-                                                                     options_.baud, error);
-    if (!opened) return false;
+    const bool opened = options_.device.empty()
+                            ? device_.OpenPty(options_.link, error)
+                            : device_.OpenDevice(options_.device, options_.baud, error);
+    if (!opened)
+        return false;
     start_ = std::chrono::steady_clock::now();
     if (!options_.boot.empty()) {
         boot_ = std::make_unique<TBootLoader>(
@@ -58,7 +61,9 @@ bool TSimulator::Open(std::string& error) {
     return true;
 }
 
-void TSimulator::Queue(const std::string& bytes) { out_ += faults_.Apply(bytes); }
+void TSimulator::Queue(const std::string& bytes) {
+    out_ += faults_.Apply(bytes);
+}
 
 void TSimulator::HandleInput(double now, const char* bytes, size_t count) {
     if (boot_ && boot_->CurrentPhase() != TBootLoader::Phase::Finished) {
@@ -93,12 +98,15 @@ void TSimulator::Produce(double now) {
         Queue(messages);
         return;
     }
-    if (!commands_->Streaming()) return;
+    if (!commands_->Streaming())
+        return;
     // About 10 ms of line ahead, so a reply waits little behind the stream.
     const size_t lowWater =
         options_.fast ? kFastQueue : std::max<size_t>(64, static_cast<size_t>(state_.baud / 1000));
-    if (out_.size() >= lowWater) return;
-    if (!options_.fast) stream_.AdvanceTo(now);
+    if (out_.size() >= lowWater)
+        return;
+    if (!options_.fast)
+        stream_.AdvanceTo(now);
     std::string slice;
     stream_.Produce(slice, lowWater, state_, options_.group);
     Queue(slice);
@@ -110,11 +118,15 @@ bool TSimulator::Flush(double now) {
         pacer_.SetBaud(pacedBaud_, now);
     }
     size_t allowed = out_.size();
-    if (!options_.fast) allowed = std::min(allowed, pacer_.Allowance(now));
-    if (allowed == 0) return true;
+    if (!options_.fast)
+        allowed = std::min(allowed, pacer_.Allowance(now));
+    if (allowed == 0)
+        return true;
     const long written = device_.Write(out_.data(), allowed);
-    if (written < 0) return false;
-    if (!options_.fast) pacer_.Spent(static_cast<size_t>(written));
+    if (written < 0)
+        return false;
+    if (!options_.fast)
+        pacer_.Spent(static_cast<size_t>(written));
     out_.erase(0, static_cast<size_t>(written));
     return true;
 }
@@ -124,7 +136,8 @@ int TSimulator::Run() {
     int code = 0;
     while (!stopRequested) {
         const double now = Now();
-        if (options_.duration > 0 && now >= options_.duration) break;
+        if (options_.duration > 0 && now >= options_.duration)
+            break;
         if (options_.hangupAfter > 0 && now >= options_.hangupAfter) {
             log_.Note(now, "hangup");
             break;
@@ -134,7 +147,8 @@ int TSimulator::Run() {
         long n;
         while ((n = device_.Read(buffer, sizeof buffer)) > 0) {
             // A stalled scanner still drains its input, so the writer never blocks on it.
-            if (!stalled) HandleInput(now, buffer, static_cast<size_t>(n));
+            if (!stalled)
+                HandleInput(now, buffer, static_cast<size_t>(n));
         }
         if (n < 0) {
             std::fprintf(stderr, "vyk-sim: the line %s is gone\n", device_.Path().c_str());
@@ -161,7 +175,8 @@ int TSimulator::Run() {
         }
         poll(&fd, 1, wait);
     }
-    if (!assembler_.Pending().empty()) log_.Note(Now(), "unfinished: " + assembler_.Pending());
+    if (!assembler_.Pending().empty())
+        log_.Note(Now(), "unfinished: " + assembler_.Pending());
     device_.Close();
     return code;
 }

@@ -16,7 +16,8 @@ int PointInPolygon(const SimZone& zone, int px, int py) {
         if (((yi < py && yj >= py) || (yj < py && yi >= py)) && (xi <= px || xj <= px)) {
             const int64_t dy = yj - yi;
             const int64_t q = (py - yi) * (xj - xi) + xi * dy;
-            if (dy > 0 ? q < px * dy : q > px * dy) inside ^= 1;
+            if (dy > 0 ? q < px * dy : q > px * dy)
+                inside ^= 1;
         }
     }
     return inside;
@@ -25,14 +26,16 @@ int PointInPolygon(const SimZone& zone, int px, int py) {
 }  // namespace
 
 bool ZoneHit(const SimZone& zone, const SimSample& sample) {
-    if (sample.distance < 1) return false;
+    if (sample.distance < 1)
+        return false;
     if (zone.count == 2) {
         const int radius = zone.x[0];
         const int half = zone.y[0];
         return sample.distance < radius &&
                (sample.angle <= half * 16 || sample.angle >= (360 - half) * 16);
     }
-    if (zone.count < 3 || zone.count > 5) return false;
+    if (zone.count < 3 || zone.count > 5)
+        return false;
     const float theta = static_cast<float>(sample.angle * kPi / 2880);
     const int x = static_cast<int>(std::sin(theta) * sample.distance);
     const int y = static_cast<int>(std::cos(theta) * sample.distance);
@@ -46,9 +49,11 @@ int OutputState(const ScannerState& state, int group, const std::vector<SimSampl
         const int needed = zone.sensitivity > 0 ? zone.sensitivity : 1;
         int hits = 0;
         for (const SimSample& sample : turn) {
-            if (ZoneHit(zone, sample) && ++hits >= needed) break;
+            if (ZoneHit(zone, sample) && ++hits >= needed)
+                break;
         }
-        if (zone.count >= 2 && hits >= needed) outputs |= 1 << output;
+        if (zone.count >= 2 && hits >= needed)
+            outputs |= 1 << output;
     }
     return outputs | (group << scanner::kOutputStateGroupShift);
 }

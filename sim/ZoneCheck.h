@@ -9,8 +9,8 @@
 #include "ScannerState.h"
 
 struct SimSample {
-    int angle;      // 1/16 degree, 0..5759
-    int distance;   // cm; 0 is a missing return
+    int angle;     // 1/16 degree, 0..5759
+    int distance;  // cm; 0 is a missing return
 };
 
 // A sample inside the zone, tested the way the zone tool's overlay tests it.

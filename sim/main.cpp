@@ -9,7 +9,9 @@
 
 namespace {
 
-void OnSignal(int) { TSimulator::RequestStop(); }
+void OnSignal(int) {
+    TSimulator::RequestStop();
+}
 
 void InstallSignals() {
     struct sigaction action {};

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "ScannerInterface.h"
@@ -18,7 +18,8 @@ uint32_t Crc32Mpeg2(const std::vector<uint8_t>& bytes) {
     uint32_t crc = 0xFFFFFFFFu;
     for (uint8_t byte : bytes) {
         crc ^= static_cast<uint32_t>(byte) << 24;
-        for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
     }
     return crc;
 }
@@ -51,7 +52,9 @@ std::vector<uint8_t> Image(size_t size) {
     return image;
 }
 
-std::string Text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string Text(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
 // One move of the scripted PC: what it sends at a time, then what the boot loader says.
 struct Step {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "ScannerInterface.h"
 
@@ -48,10 +48,30 @@ TEST(CommandSet, AnswersEachConsoleCommand) {
 // Whatever is wrong with a command, the answer is an error line and nothing changes.
 TEST(CommandSet, RefusesBadCommandsWithoutChange) {
     const char* const lines[] = {
-        "#XYZ", "#SF", "#SF 16", "#SF -1", "#SF 5 , 6", "#SF five", "#SF5", "#SF 99999999999999",
-        "#D12 4001 , 100", "#D12 100 , 0", "#D12 100 , 3000", "#D12 3000", "#D12 3000 , , 100",
-        "#SAR 0 , 361", "#SAR -1 , 10", "#SMS 64", "#BR 1234", "#PM 2", "#RS 1", "#ID 5",
-        "#IOL 5", "#SPR 1,2", "#", "#SF 1 0",
+        "#XYZ",
+        "#SF",
+        "#SF 16",
+        "#SF -1",
+        "#SF 5 , 6",
+        "#SF five",
+        "#SF5",
+        "#SF 99999999999999",
+        "#D12 4001 , 100",
+        "#D12 100 , 0",
+        "#D12 100 , 3000",
+        "#D12 3000",
+        "#D12 3000 , , 100",
+        "#SAR 0 , 361",
+        "#SAR -1 , 10",
+        "#SMS 64",
+        "#BR 1234",
+        "#PM 2",
+        "#RS 1",
+        "#ID 5",
+        "#IOL 5",
+        "#SPR 1,2",
+        "#",
+        "#SF 1 0",
     };
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk10, state, "", 0);
@@ -84,8 +104,8 @@ TEST(CommandSet, ZoneRoundTripsThroughSprAndRspr) {
 
     const Lines report = commands.Execute("#RS");
     ASSERT_EQ(report.size(), 4u + 1 + 3 + 3 + 7 + 1);
-    EXPECT_EQ(report[4], "#RSPR,0,2,10,2949420");   // sector radius 300 angle 45
-    EXPECT_EQ(report[8], "#RSPR,4,3,5,6553600");    // third = point * 256 + sensitivity
+    EXPECT_EQ(report[4], "#RSPR,0,2,10,2949420");  // sector radius 300 angle 45
+    EXPECT_EQ(report[8], "#RSPR,4,3,5,6553600");   // third = point * 256 + sensitivity
     EXPECT_EQ(report[9], "#RSPR,4,3,261,6553700");
     EXPECT_EQ(report[10], "#RSPR,4,3,517,4291690596");
     EXPECT_EQ(report[11], "#RSPR,5,0,0,0");
@@ -101,15 +121,12 @@ TEST(CommandSet, ZoneRoundTripsThroughSprAndRspr) {
 
 TEST(CommandSet, RefusesBadZoneCommands) {
     const char* const lines[] = {
-        "#SPR 3075,0",      // zone 12
-        "#SPR 1,0",         // count 1
-        "#SPR 6,0",         // count 6
-        "#SPR 21555,0",     // point 3 of a triangle
-        "#SPR 1048576,0",   // more than a zone word
-        "#SPR 3,4294967296",
-        "#IOL 4096",
-        "#IOL -1",
-        "#SPR 3",
+        "#SPR 3075,0",     // zone 12
+        "#SPR 1,0",        // count 1
+        "#SPR 6,0",        // count 6
+        "#SPR 21555,0",    // point 3 of a triangle
+        "#SPR 1048576,0",  // more than a zone word
+        "#SPR 3,4294967296", "#IOL 4096", "#IOL -1", "#SPR 3",
     };
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
@@ -126,7 +143,7 @@ TEST(CommandSet, DropsEveryNthZoneCommand) {
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk05, state, "", 3);
     EXPECT_EQ(commands.Execute("#IOL 1"), Lines{"#IOL ok"});
-    EXPECT_EQ(commands.Execute("#RS").size(), 4u + 12 + 1);   // not a zone command
+    EXPECT_EQ(commands.Execute("#RS").size(), 4u + 12 + 1);  // not a zone command
     EXPECT_EQ(commands.Execute("#IOL 2"), Lines{"#IOL ok"});
     EXPECT_EQ(commands.Execute("#IOL 3"), Lines{});
     EXPECT_EQ(state.ioLevel, 2);
@@ -146,7 +163,7 @@ TEST(CommandSet, StoreKeepsZonesForTheNextStart) {
         commands.Execute("#IOL 7");
         commands.Execute("#SF 3");
         EXPECT_EQ(commands.Execute("#SU"), Lines{"#SU ok"});
-        commands.Execute("#IOL 9");   // not stored
+        commands.Execute("#IOL 9");  // not stored
     }
     ScannerState restarted;
     EXPECT_TRUE(LoadState(path, restarted));

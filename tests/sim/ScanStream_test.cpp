@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Lasernode.h"
-#include "Turns.h"
 #include "ScannerInterface.h"
+#include "Turns.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ TEST_P(WholeTurns, ConsecutiveMarkersAndFullSampleCount) {
             EXPECT_EQ(turns[t].counter, turns[t - 1].counter + 1);
         }
         ASSERT_EQ(static_cast<int>(turns[t].samples.size()), expected);
-        EXPECT_EQ(InfoValue(turns[t], scanner::kInfoFrequency), scanner::kFrequencyInfoScale / c.hz);
+        EXPECT_EQ(InfoValue(turns[t], scanner::kInfoFrequency),
+                  scanner::kFrequencyInfoScale / c.hz);
         EXPECT_EQ(InfoValue(turns[t], scanner::kInfoT1) >= 0, c.model == ScannerModel::Vyk05);
         int lastAngle = -1;
         for (const ScanPoint& p : turns[t].samples) {
@@ -68,13 +69,12 @@ TEST_P(WholeTurns, ConsecutiveMarkersAndFullSampleCount) {
     EXPECT_EQ(InfoValue(turns[0], scanner::kInfoSeconds), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Models, WholeTurns,
-    testing::Values(StreamCase{ScannerModel::Vyk10, 4, 10, 230400},
-                    StreamCase{ScannerModel::Vyk10, 3, 5, 115200},
-                    StreamCase{ScannerModel::Vyk10, 5, 15, 230400},
-                    StreamCase{ScannerModel::Vyk05, 4, 10, 115200},
-                    StreamCase{ScannerModel::Vyk05, 5, 1, 9600}));
+INSTANTIATE_TEST_SUITE_P(Models, WholeTurns,
+                         testing::Values(StreamCase{ScannerModel::Vyk10, 4, 10, 230400},
+                                         StreamCase{ScannerModel::Vyk10, 3, 5, 115200},
+                                         StreamCase{ScannerModel::Vyk10, 5, 15, 230400},
+                                         StreamCase{ScannerModel::Vyk05, 4, 10, 115200},
+                                         StreamCase{ScannerModel::Vyk05, 5, 1, 9600}));
 
 TEST(ScanStream, SamplesPerTurnFillTheLine) {
     EXPECT_EQ(TScanStream::SamplesPerTurn(230400, 10, 4, ScannerModel::Vyk10), (2304 - 8) / 4);
@@ -132,7 +132,7 @@ TEST(ScanStream, SameSeedSameStream) {
 
 TEST(ScanStream, ModeBitsFilterDistancesAndAngles) {
     ScannerState state;
-    state.modeBits = 1 | 8 | 32;   // farthest distance and angle filters
+    state.modeBits = 1 | 8 | 32;  // farthest distance and angle filters
     state.maxDistance = 650;
     state.angleStart = 0;
     state.angleEnd = 90;
@@ -159,18 +159,18 @@ TEST(ScanStream, OutputStateFollowsTheGroupsZones) {
     SimZone everything;
     everything.count = 2;
     everything.sensitivity = 5;
-    everything.x[0] = 2000;    // radius
-    everything.y[0] = 180;     // full circle
+    everything.x[0] = 2000;  // radius
+    everything.y[0] = 180;   // full circle
     SimZone nothing = everything;
-    nothing.x[0] = 50;         // nothing stands that close
+    nothing.x[0] = 50;  // nothing stands that close
     state.zones[group * 3 + 0] = everything;
     state.zones[group * 3 + 2] = nothing;
-    state.zones[0] = everything;   // another group: no effect
+    state.zones[0] = everything;  // another group: no effect
     state.zones[0 * 3 + 1] = everything;
     TScanStream stream(ScannerModel::Vyk05, 4, 9);
     const auto turns = Turns(Decode(Stream(stream, state, 23040, group)));
     ASSERT_GE(turns.size(), 3u);
-    EXPECT_EQ(InfoValue(turns[0], scanner::kInfoT1), group << 6);   // no turn seen yet
+    EXPECT_EQ(InfoValue(turns[0], scanner::kInfoT1), group << 6);  // no turn seen yet
     for (size_t t = 1; t < turns.size(); ++t) {
         EXPECT_EQ(InfoValue(turns[t], scanner::kInfoT1), (group << 6) | 1) << "turn " << t;
     }

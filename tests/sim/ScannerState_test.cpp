@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -39,8 +39,9 @@ TEST_F(StateFile, SavedStateReadsBackEqual) {
 
 // A hand-edited file cannot set what no command could: such lines are skipped, the rest read.
 TEST_F(StateFile, BadLinesAreSkipped) {
-    Write("frequency 0\nmax 3500\nmode 99\nzone 12 3 1 0 0 0 0 0 0 0 0 0 0\n"
-          "zone 2 7 1 0 0 0 0 0 0 0 0 0 0\nzone 3 2 5 300\nwhatever 1\nangleend 180\n");
+    Write(
+        "frequency 0\nmax 3500\nmode 99\nzone 12 3 1 0 0 0 0 0 0 0 0 0 0\n"
+        "zone 2 7 1 0 0 0 0 0 0 0 0 0 0\nzone 3 2 5 300\nwhatever 1\nangleend 180\n");
     ScannerState state;
     EXPECT_FALSE(LoadState(path_, state));
     ScannerState expected;

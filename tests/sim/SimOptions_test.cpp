@@ -14,12 +14,13 @@ bool Parse(std::vector<const char*> args, SimOptions& options, std::string& erro
 TEST(SimOptions, ReadsTheCommandLine) {
     SimOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--link", "/tmp/x", "--model", "vyk05", "--packet", "5", "--baud=115200",
-                       "--fast", "--duration", "2.5", "--state", "s", "--group", "3", "--boot",
-                       "fw", "--corrupt", "0.01", "--garbage", "0.5", "--drop-ack", "4",
-                       "--stall-after", "1", "--hangup-after", "9", "--seed", "4294967295",
-                       "--log", "l"},
-                      o, error))
+    ASSERT_TRUE(
+        Parse({"--link",         "/tmp/x", "--model",    "vyk05",      "--packet",      "5",
+               "--baud=115200",  "--fast", "--duration", "2.5",        "--state",       "s",
+               "--group",        "3",      "--boot",     "fw",         "--corrupt",     "0.01",
+               "--garbage",      "0.5",    "--drop-ack", "4",          "--stall-after", "1",
+               "--hangup-after", "9",      "--seed",     "4294967295", "--log",         "l"},
+              o, error))
         << error;
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_EQ(o.model, ScannerModel::Vyk05);
@@ -45,9 +46,10 @@ TEST(SimOptions, ReadsTheCommandLine) {
 
 TEST(SimOptions, RefusesBadValues) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--packet", "6"}, {"--packet", "4x"}, {"--model", "vyk20"}, {"--baud", "0"},
-        {"--group", "4"}, {"--corrupt", "1.5"}, {"--duration", "-1"}, {"--duration", "nan"},
-        {"--seed", "-1"}, {"--link"}, {"--bogus"}, {"--link", "a", "--device", "b"},
+        {"--packet", "6"},    {"--packet", "4x"},    {"--model", "vyk20"},
+        {"--baud", "0"},      {"--group", "4"},      {"--corrupt", "1.5"},
+        {"--duration", "-1"}, {"--duration", "nan"}, {"--seed", "-1"},
+        {"--link"},           {"--bogus"},           {"--link", "a", "--device", "b"},
         {"--drop-ack", ""},
     };
     for (const auto& args : bad) {
@@ -60,10 +62,10 @@ TEST(SimOptions, RefusesBadValues) {
 
 TEST(SimOptions, HelpNamesEveryOption) {
     const std::string help = HelpText();
-    for (const char* name : {"--link", "--device", "--model", "--packet", "--baud", "--fast",
-                             "--duration", "--state", "--group", "--boot", "--corrupt",
-                             "--garbage", "--drop-ack", "--stall-after", "--hangup-after",
-                             "--seed", "--log", "--help"}) {
+    for (const char* name :
+         {"--link", "--device", "--model", "--packet", "--baud", "--fast", "--duration", "--state",
+          "--group", "--boot", "--corrupt", "--garbage", "--drop-ack", "--stall-after",
+          "--hangup-after", "--seed", "--log", "--help"}) {
         EXPECT_NE(help.find(name), std::string::npos) << name;
     }
 }

@@ -12,7 +12,7 @@ namespace {
 TEST(SimPacing, ByteRateStaysWithinTwoPercentOverTenSeconds) {
     SimProcess sim({"--baud", "230400", "--duration", "30"});
     ASSERT_TRUE(sim.Connect());
-    sim.ReadFor(1.0);   // past the start and what the line held before
+    sim.ReadFor(1.0);  // past the start and what the line held before
     const auto start = std::chrono::steady_clock::now();
     const size_t bytes = sim.ReadFor(10.0).size();
     const double seconds =

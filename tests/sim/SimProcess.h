@@ -20,7 +20,8 @@ public:
     // Starts vyk-sim with args; Path() is empty when it did not start.
     explicit SimProcess(const std::vector<std::string>& args) {
         int out[2];
-        if (pipe(out) != 0) return;
+        if (pipe(out) != 0)
+            return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
@@ -49,7 +50,8 @@ public:
                 waitpid(pid_, nullptr, 0);
             }
         }
-        if (stdout_ >= 0) close(stdout_);
+        if (stdout_ >= 0)
+            close(stdout_);
     }
 
     SimProcess(const SimProcess&) = delete;
@@ -61,17 +63,20 @@ public:
     // Opens the slave raw; flush drops what the line held before.
     bool Connect(bool flush = true) {
         fd_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0) return false;
+        if (fd_ < 0)
+            return false;
         termios tio{};
         tcgetattr(fd_, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd_, TCSANOW, &tio);
-        if (flush) tcflush(fd_, TCIOFLUSH);
+        if (flush)
+            tcflush(fd_, TCIOFLUSH);
         return true;
     }
 
     void Disconnect() {
-        if (fd_ >= 0) close(fd_);
+        if (fd_ >= 0)
+            close(fd_);
         fd_ = -1;
     }
 
@@ -85,8 +90,10 @@ public:
                 sent += static_cast<size_t>(n);
                 continue;
             }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            if (Clock::now() >= end) return false;
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            if (Clock::now() >= end)
+                return false;
             pollfd p{fd_, POLLOUT, 0};
             poll(&p, 1, 10);
         }
@@ -96,7 +103,8 @@ public:
     // Reads whatever arrives for the given time; stops early when the line goes away.
     std::string ReadFor(double seconds) {
         std::string data;
-        ReadUntil(seconds, [](const std::string&) { return false; }, data);
+        ReadUntil(
+            seconds, [](const std::string&) { return false; }, data);
         return data;
     }
 
@@ -108,9 +116,11 @@ public:
         lineGone_ = false;
         while (!done(data)) {
             const auto left = std::chrono::duration<double>(end - Clock::now()).count();
-            if (left <= 0) return false;
+            if (left <= 0)
+                return false;
             pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left * 1000) + 1) <= 0) continue;
+            if (poll(&p, 1, static_cast<int>(left * 1000) + 1) <= 0)
+                continue;
             const ssize_t n = read(fd_, buffer, sizeof buffer);
             if (n > 0) {
                 data.append(buffer, static_cast<size_t>(n));
@@ -139,9 +149,11 @@ public:
     }
 
     bool Running() {
-        if (exited_) return false;
+        if (exited_)
+            return false;
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
+        if (waitpid(pid_, &status, WNOHANG) == pid_)
+            exited_ = true;
         return !exited_;
     }
 
