@@ -7,8 +7,9 @@
 
 class TPacer {
 public:
-    // A reader that pauses does not earn a burst later: credit stops growing at this much time.
-    static constexpr double kMaxCreditSeconds = 0.05;
+    // A late wake-up shorter than this costs no rate; a reader that paused longer gets no
+    // more than this much as a burst.
+    static constexpr double kMaxCreditSeconds = 0.2;
 
     void SetBaud(int baud, double now);
     // Bytes the line can take at now.

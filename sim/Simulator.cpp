@@ -100,23 +100,21 @@ void TSimulator::Produce(double now) {
     }
     if (!commands_->Streaming())
         return;
-    // About 10 ms of line ahead, so a reply waits little behind the stream.
-    const size_t lowWater =
-        options_.fast ? kFastQueue : std::max<size_t>(64, static_cast<size_t>(state_.baud / 1000));
-    if (out_.size() >= lowWater)
+    // About 10 ms of line ahead, so a reply waits little behind the stream; after a late
+    // wake-up, as much as the line is owed, so the rate holds on a busy machine.
+    size_t wanted = options_.fast ? kFastQueue : std::max<size_t>(64, state_.baud / 1000);
+    if (!options_.fast)
+        wanted = std::max(wanted, pacer_.Allowance(now));
+    if (out_.size() >= wanted)
         return;
     if (!options_.fast)
         stream_.AdvanceTo(now);
     std::string slice;
-    stream_.Produce(slice, lowWater, state_, options_.group);
+    stream_.Produce(slice, wanted - out_.size(), state_, options_.group);
     Queue(slice);
 }
 
 bool TSimulator::Flush(double now) {
-    if (state_.baud != pacedBaud_) {
-        pacedBaud_ = state_.baud;
-        pacer_.SetBaud(pacedBaud_, now);
-    }
     size_t allowed = out_.size();
     if (!options_.fast)
         allowed = std::min(allowed, pacer_.Allowance(now));
@@ -154,6 +152,10 @@ int TSimulator::Run() {
             std::fprintf(stderr, "vyk-sim: the line %s is gone\n", device_.Path().c_str());
             code = 1;
             break;
+        }
+        if (state_.baud != pacedBaud_) {
+            pacedBaud_ = state_.baud;
+            pacer_.SetBaud(pacedBaud_, now);
         }
         if (!stalled) {
             Produce(now);
