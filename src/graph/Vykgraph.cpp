@@ -61,9 +61,9 @@ void TVykGraph::SetView(int viewType, int rows, int targetWidth, int targetHeigh
     canvasWidth_ = targetWidth;
     canvasHeight_ = targetHeight;
     viewType_ = viewType;
-    rowCount_ = rows < 1 ? 1 : (rows >= maxRows_ ? maxRows_ : rows);
-
     const bool circle = viewType == kViewCircle;
+    // The circle view is one plot, whatever the owner asks for.
+    rowCount_ = circle || rows < 1 ? 1 : (rows >= maxRows_ ? maxRows_ : rows);
     layout_ = circle ? CircleLayout(targetWidth, targetHeight)
                      : StripLayout(targetWidth, targetHeight, rowCount_);
     ResizePlot(layout_.plotWidth, layout_.plotHeight);

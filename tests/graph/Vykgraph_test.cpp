@@ -91,6 +91,15 @@ TEST_F(VykGraphTest, SetViewLaysOutAndPaintsTheTarget) {
     EXPECT_EQ(Rgb(target, 500, 5), graphtest::kBlack);
 }
 
+TEST_F(VykGraphTest, CircleLayoutHasOneRowWhateverTheRowsAsked) {
+    TVykGraph graph(&target, 4, kViewData);
+    target = QImage(kW, kH, QImage::Format_RGB32);
+    graph.SetView(kViewData, 3, kW, kH);
+    EXPECT_EQ(graph.RowCount(), 3);
+    graph.SetView(kViewCircle, 3, kW, kH);
+    EXPECT_EQ(graph.RowCount(), 1);
+}
+
 TEST_F(VykGraphTest, TimeZoomBelongsToTheConsole) {
     Use(GraphProgram::Console, kViewData);
     EXPECT_EQ(graph->SetTimeZoom(0), 1056);
@@ -297,6 +306,13 @@ TEST_F(StripViewTest, ZeroDistanceIsARedTickAndFarOnesReachTheTop) {
     EXPECT_EQ(Rgb(plot, 121, h - 11), colours::kButtonFace.rgb() & 0xFFFFFF);
     EXPECT_EQ(Rgb(plot, 300, h - 100), graphtest::kBlue);  // grid
     EXPECT_EQ(Rgb(target, 30 + 150, 20 + h - 3), graphtest::kRed);
+}
+
+TEST_F(StripViewTest, BarHeightTruncatesTheUnroundedProduct) {
+    graph->ShrinkRowScale(0);  // 0.9f lies just below 0.9: 10 cm make 8.99999976 pixels
+    Draw(Bars(20));
+    EXPECT_EQ(Rgb(graph->Plot(), 5, h - 8), graphtest::kBlack);
+    EXPECT_EQ(Rgb(graph->Plot(), 5, h - 9), colours::kButtonFace.rgb() & 0xFFFFFF);
 }
 
 TEST_F(StripViewTest, OneBarPerColumnAtHighZoom) {
