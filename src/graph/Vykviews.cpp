@@ -256,7 +256,7 @@ void TVykGraph::DrawStripBar(int x, int distance, int reference, float scale,
     const int v = reference > 0 ? reference - distance : distance;
     int y = height - 6;
     if (v > 0) {
-        y = std::clamp(height - static_cast<int>(v * scale), 1, height - 6);
+        y = std::clamp(height - static_cast<int>(v * static_cast<double>(scale)), 1, height - 6);
     }
     DrawLine(c, x, y, x, height - 1, 1);
 }
