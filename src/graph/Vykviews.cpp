@@ -39,7 +39,7 @@ void TVykGraph::DrawGraticule(const QColor& colour, float scale) {
         c.Arc(cx - r, cy - r, cx + r, cy + r, cx - r, cy - r, cx - r, cy - r);
     }
     if (!IsConsole()) {
-        const int r = static_cast<int>(scale * kZoneRingCm);
+        const int r = static_cast<int>(static_cast<double>(scale) * kZoneRingCm);
         c.penColor = colours::kRed;
         c.Arc(cx - r, cy - r, cx + r, cy + r, cx - r, cy - r, cx - r, cy - r);
         c.penColor = colour;

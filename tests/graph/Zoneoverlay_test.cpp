@@ -168,6 +168,18 @@ TEST_F(ZoneOverlayTest, NoRevolutionStillDrawsGraticuleZonesAndTheFiveMetreRing)
     EXPECT_GT(red, 0);
 }
 
+TEST_F(ZoneOverlayTest, FiveMetreRingRadiusTruncatesTheUnroundedProduct) {
+    QImage big(1200, 1100, QImage::Format_RGB32);
+    TVykGraph tall(&big, 1, kViewCircle, GraphProgram::ZoneTool);
+    tall.SetView(kViewCircle, 1, 1200, 1100);
+    tall.ShrinkRowScale(0);  // 0.9f * 500 is 449.99999, so 449 pixels; the ring of 450 is blue
+    tall.Draw(nullptr, 0, 0);
+    const int x = (tall.PlotWidth() >> 1) + 1;
+    const int y = tall.PlotHeight() >> 1;
+    EXPECT_EQ(Rgb(tall.Plot(), x, y - 449), graphtest::kRed);
+    EXPECT_EQ(Rgb(tall.Plot(), x, y - 450), graphtest::kBlue);
+}
+
 TEST_F(ZoneOverlayTest, SetZoneIgnoresSlotsOutsideTheTable) {
     const ProtectZone zone = Square(100);
     graph.SetZone(3, zone);
