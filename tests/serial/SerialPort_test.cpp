@@ -325,6 +325,36 @@ TEST_F(SerialPortTest, DrainUnderContinuousDataLetsASendThroughAndResumes) {
     EXPECT_TRUE(prompt.messages.empty());
 }
 
+// One byte ahead of 18-byte bursts: every 18-byte read leaves a byte waiting, so only the time
+// limit ends the drain. Its event character notification goes out once the drain has ended.
+TEST_F(SerialPortTest, ADrainThatNeverEmptiesTheQueueEndsAfterHalfASecondAndResumes) {
+    TSerialPort port(prompt, &ini);
+    ASSERT_TRUE(Open(port, EV_RXCHAR | EV_RXFLAG));
+    Start(port);
+    QByteArray data = Pattern(1 + 18 * 150);
+    data.replace('q', 'p');
+    data[0] = 'q';
+    std::atomic<bool> streaming{true};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread writer([&] {
+        pty.Send(data.left(19));
+        for (qsizetype at = 19; at < data.size() && streaming.load(); at += 18) {
+            std::this_thread::sleep_for(10ms);
+            pty.Send(data.mid(at, 18));
+        }
+    });
+    const bool notified = PumpUntilNotified();
+    const int drainMs = MsSince(start);
+    const QByteArray got = notified ? Collect(port, data.size(), 6000) : QByteArray();
+    streaming = false;
+    writer.join();
+    ASSERT_TRUE(notified);
+    EXPECT_GE(drainMs, 450);
+    EXPECT_LE(drainMs, 1500);
+    EXPECT_TRUE(got == data) << got.size();
+    port.ClosePort();
+}
+
 TEST_F(SerialPortTest, AFullRingDropsTheSurplusWhileReceivedTotalCountsIt) {
     TSerialPort port(prompt, &ini);
     ASSERT_TRUE(Open(port));
