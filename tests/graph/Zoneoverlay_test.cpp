@@ -151,6 +151,33 @@ TEST_F(ZoneOverlayTest, LabelsShowCountsOnlyForLongEnoughRevolutions) {
     EXPECT_TRUE(LabelAt(cx - 100, cy + 100, "2:10", colours::kBlack));
 }
 
+TEST_F(ZoneOverlayTest, SectorOutlineRunsOverTheTopWithRadiiUnlessItIsAFullCircle) {
+    // Radius 230 lies between the rings of 200 and 250; the axes reach 250 pixels.
+    const auto greenNear = [this](int x, int y) {
+        return graphtest::CountColour(graph.Plot().copy(x - 2, y - 2, 5, 5), graphtest::kGreen) > 0;
+    };
+    struct Case {
+        int half;
+        bool left, bottom, radiiOnXAxis, radiusAt60;
+    } cases[] = {
+        {180, true, true, false, false},
+        {90, true, false, true, false},
+        {30, false, false, false, true},
+    };
+    for (const Case& c : cases) {
+        graph.SetZone(0, Sector(230, c.half));
+        Draw({});
+        EXPECT_TRUE(greenNear(cx + 3, cy - 229)) << c.half;
+        EXPECT_EQ(greenNear(cx - 229, cy - 3), c.left) << c.half;
+        EXPECT_EQ(greenNear(cx + 3, cy + 228), c.bottom) << c.half;
+        EXPECT_EQ(Rgb(graph.Plot(), cx + 120, cy) == graphtest::kGreen, c.radiiOnXAxis) << c.half;
+        EXPECT_EQ(Rgb(graph.Plot(), cx - 120, cy) == graphtest::kGreen, c.radiiOnXAxis) << c.half;
+        EXPECT_EQ(greenNear(cx + 60, cy - 104), c.radiusAt60) << c.half;
+        EXPECT_EQ(greenNear(cx - 60, cy - 104), c.radiusAt60) << c.half;
+        EXPECT_EQ(Rgb(graph.Plot(), cx, cy + 120), graphtest::kBlue) << c.half;  // no radius down
+    }
+}
+
 TEST_F(ZoneOverlayTest, NoRevolutionStillDrawsGraticuleZonesAndTheFiveMetreRing) {
     graph.SetZone(0, Square(100));
     std::vector<ScanPoint> points(20, Sample(0, 50));
