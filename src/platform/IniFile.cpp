@@ -97,7 +97,7 @@ int FindKey(const Text& text, const Span& span, const QString& key) {
 
 std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
     const Text text = Load(path);
-    const int line = FindKey(text, FindSection(text, section), key);
+    const int line = FindKey(text, FindSection(text, section.trimmed()), key.trimmed());
     if (line < 0)
         return std::nullopt;
     const QString& entry = text.lines[line];
@@ -162,7 +162,12 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 
 QString IniFile::ReadString(const QString& section, const QString& key,
                             const QString& defaultValue) const {
-    return Lookup(path_, section, key).value_or(defaultValue);
+    if (const std::optional<QString> value = Lookup(path_, section, key))
+        return *value;
+    // The profile functions strip trailing blanks from the default they hand back.
+    QString fallback = defaultValue;
+    while (fallback.endsWith(' ')) fallback.chop(1);
+    return fallback;
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -173,7 +178,10 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value) 
     WriteString(section, key, value ? "1" : "0");
 }
 
-void IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+void IniFile::WriteString(const QString& sectionName, const QString& keyName,
+                          const QString& value) {
+    const QString section = sectionName.trimmed();
+    const QString key = keyName.trimmed();
     Text text = Load(path_);
     const Span span = FindSection(text, section);
     const int line = FindKey(text, span, key);

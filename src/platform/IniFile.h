@@ -3,7 +3,9 @@
 // An INI file read and written like Windows' private profile functions: sections and keys match
 // without regard to case, values are trimmed, the text is GBK, every write reaches the disk at
 // once and leaves the rest of the file (comments, other sections, order) as it was. A missing
-// file reads as defaults and is created by the first write.
+// file reads as defaults and is created by the first write. Section and key names are trimmed;
+// a value is everything after the first '='; of duplicates, the first section and in it the
+// first key count.
 
 #include <QString>
 
@@ -17,7 +19,8 @@ public:
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
     // An integer that is not 0.
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
-    // A key that is present with an empty value reads as "", not as the default.
+    // A key that is present with an empty value reads as "", not as the default. The default
+    // comes back without trailing blanks.
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
 

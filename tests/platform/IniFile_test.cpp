@@ -53,6 +53,43 @@ TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmedAndUnquoted) {
     EXPECT_EQ(ini.ReadString("absent", "mode", "dflt"), "dflt");
 }
 
+TEST_F(IniFileTest, LookupFollowsTheProfileRules) {
+    Write(
+        "[A]\n;k=commented\nk=first\nk=second\nurl=a=b==c\nnote=x ; not a comment\n"
+        "one=\"\nbare=\"\"\nmixed='x\"\nflag\n[B]\nb=1\n[a]\nk=third\nlate=9\n");
+    const struct {
+        const char* section;
+        const char* key;
+        const char* expected;
+    } cases[] = {
+        {"A", "k", "first"},                 // of duplicate keys the first counts
+        {"A", ";k", "commented"},            // a comment line is a key nobody asks for
+        {"A", "url", "a=b==c"},              // the value is all after the first '='
+        {"A", "note", "x ; not a comment"},  // ';' comments only whole lines
+        {"A", "one", "\""},                  // a lone quote is kept
+        {"A", "bare", ""},                   // a pair of quotes is an empty value
+        {"A", "mixed", "'x\""},              // quotes must match to be removed
+        {"A", "flag", "dflt"},               // a line without '=' is no key
+        {"a", "late", "dflt"},               // only the first of duplicate sections is searched
+        {" A ", "  k\t", "first"},           // names are trimmed
+        {"B", "b", "1"},
+    };
+    const IniFile ini(path);
+    for (const auto& c : cases) {
+        EXPECT_EQ(ini.ReadString(c.section, c.key, "dflt"), c.expected) << c.section << c.key;
+    }
+    EXPECT_EQ(ini.ReadString("A", "absent", "dflt  "), "dflt");
+    EXPECT_EQ(ini.ReadString("A", "absent", " d "), " d");
+}
+
+TEST_F(IniFileTest, WritesReplaceTheFirstOfDuplicatesAndTrimNames) {
+    Write("[A]\nk=1\nK=2\n[A]\nk=3\n");
+    IniFile ini(path);
+    ini.WriteString(" a ", " K ", "9");
+    ini.WriteString("  New ", " key ", "v");
+    EXPECT_EQ(Contents(), "[A]\nk=9\nK=2\n[A]\nk=3\n[New]\nkey=v\n");
+}
+
 TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
     const struct {
         const char* text;
