@@ -183,8 +183,8 @@ void TfrmVYK10::BuildControls() {
     }
     statPanels[5]->setText(QString::fromLatin1(kBuildText));
     statPanels[6]->setText(QString::fromLatin1(kPanel6Text));
+    // The panels ignore the mouse, so a release over panel 0 reaches the bar once.
     statMain->installEventFilter(this);
-    statPanels[0]->installEventFilter(this);
 
     tmrComport = new QTimer(this);
     tmrComport->setInterval(kTimerIntervalMs);
@@ -540,8 +540,7 @@ void TfrmVYK10::ShowLater(const char* what) {
 bool TfrmVYK10::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pnlGragh && event->type() == QEvent::Resize)
         FormResize();
-    if (event->type() == QEvent::MouseButtonRelease &&
-        (watched == statMain || watched == statPanels[0])) {
+    if (event->type() == QEvent::MouseButtonRelease && watched == statMain) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = statMain->mapFromGlobal(mouse->globalPosition().toPoint());
         statMainMouseUp(mouse->button(), at.x(), mouse->globalPosition().toPoint());

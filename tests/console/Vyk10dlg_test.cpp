@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -175,6 +177,37 @@ TEST_F(Window, DebugPopupOpensOnlyFromTheLeftmostTenPixels) {
     EXPECT_FALSE(w->btnOpenFile->isVisible()) << "the history button follows at the next start";
     w.reset();
     EXPECT_EQ(Key("mode"), "1");
+}
+
+TEST_F(Window, DebugPopupOpensOnceForAReleaseOverTheStatusBar) {
+    auto w = Make();
+    int shown = 0;
+    QObject::connect(w->pmDebug, &QMenu::aboutToShow, [&] { ++shown; });
+    const int panelLeft = w->statPanels[0]->mapTo(w->statMain, QPoint()).x();
+    const struct {
+        bool onPanel;  // else on the bar itself
+        int barX;      // position in the status bar
+        Qt::MouseButton button;
+        int shows;
+    } cases[] = {
+        {true, 9, Qt::RightButton, 1},
+        {true, 10, Qt::RightButton, 0},
+        {true, 5, Qt::LeftButton, 0},
+        {false, 0, Qt::RightButton, 1},
+    };
+    for (const auto& c : cases) {
+        if (c.onPanel && c.barX < panelLeft)
+            continue;
+        shown = 0;
+        QWidget* target = c.onPanel ? static_cast<QWidget*>(w->statPanels[0]) : w->statMain;
+        const QPoint local(c.onPanel ? c.barX - panelLeft : c.barX, 5);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local),
+                            QPointF(target->mapToGlobal(local)), c.button, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
+        EXPECT_EQ(shown, c.shows) << c.barX << (c.onPanel ? " on panel 0" : " on the bar");
+        w->pmDebug->hide();
+    }
 }
 
 TEST_F(Window, TitleDialogWritesTheCaptionAlsoWhenCancelled) {
