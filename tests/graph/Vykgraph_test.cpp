@@ -252,6 +252,21 @@ TEST_F(VykGraphTest, RateTextAppearsWithTheFirstEstimate) {
     }
     // 50 revolutions in 5000 ms from tick 0.
     EXPECT_FLOAT_EQ(ProgramViewState().rateFrequency, 10.0f);
+    EXPECT_TRUE(graphtest::SameRegion(
+        graph->Plot(),
+        Expected(graph->Plot(), 20, 40, "10.00,100.00ms", colours::kWhite, colours::kBlack),
+        rateBox.x(), rateBox.y(), rateBox.width(), rateBox.height()));
+}
+
+TEST_F(VykGraphTest, CircleViewWritesTheCounterAndTheRevolutionLength) {
+    Use(GraphProgram::Console, kViewCircle);
+    const std::vector<ScanPoint> points =
+        Revolution(4, {Sample(300, 230), Sample(900, 230), Sample(5770, 1)});
+    Draw(points);
+    // end - start: the three samples and the opening marker.
+    EXPECT_TRUE(graphtest::SameRegion(
+        graph->Plot(), Expected(graph->Plot(), 20, 20, "4,4", colours::kWhite, colours::kBlack), 20,
+        20, 24, 20));
 }
 
 TEST_F(VykGraphTest, MultiCircleViewDrawsTheWholeWindowEveryTime) {
