@@ -355,6 +355,31 @@ TEST_F(SerialPortTest, ADrainThatNeverEmptiesTheQueueEndsAfterHalfASecondAndResu
     port.ClosePort();
 }
 
+// The 1000 ms read interval completes an 18-byte read of a lone byte; a mask without EV_RXCHAR
+// leaves received bytes in the driver.
+TEST_F(SerialPortTest, TheReadIntervalAndTheEventMaskShapeWhatReachesTheRing) {
+    {
+        TSerialPort port(prompt, &ini);
+        ASSERT_TRUE(Open(port));
+        Start(port);
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_TRUE(pty.Send("A"));
+        EXPECT_EQ(Collect(port, 1, 5000), "A");
+        EXPECT_GE(MsSince(sent), 900);
+        EXPECT_LE(MsSince(sent), 3000);
+        port.ClosePort();
+    }
+    TSerialPort port(prompt, &ini);
+    ASSERT_TRUE(Open(port, EV_CTS));
+    ASSERT_TRUE(port.StartMonitor());
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(pty.Send(Pattern(40)));
+    EXPECT_TRUE(Collect(port, 1, 1500).isEmpty());
+    EXPECT_EQ(port.ReceivedTotal(), 0);
+    port.ClosePort();
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
 TEST_F(SerialPortTest, AFullRingDropsTheSurplusWhileReceivedTotalCountsIt) {
     TSerialPort port(prompt, &ini);
     ASSERT_TRUE(Open(port));
