@@ -125,10 +125,13 @@ TSetPortForm::TSetPortForm(Program program, PortSource source, Prompt& prompt, Q
     Label2 = new QLabel(QStringLiteral("选择串口     "), this);
     ComboBoxComList = new QComboBox(this);
     ComboBoxComList->setEditable(true);
+    // A typed entry is read from the box, never added to the list of found ports.
+    ComboBoxComList->setInsertPolicy(QComboBox::NoInsert);
     lblDevicePath = new QLabel(this);
     Label1 = new QLabel(QStringLiteral("波特率    "), this);
     ComboBox2 = new QComboBox(this);
     ComboBox2->setEditable(true);
+    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
     Button1 = new QPushButton(QStringLiteral("确认"), this);
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("取消"), this);

@@ -7,6 +7,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "ScriptedPrompt.h"
@@ -164,6 +165,30 @@ TEST_F(Dialog, RefusedConfirmationKeepsItOpenAndEveryWayOutCancels) {
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
     }
+}
+
+TEST_F(Dialog, ReturnInABoxConfirmsWithoutAddingTheTypedText) {
+    auto dialog = Make(Program::ZoneTool, {{"COM3", ComDeviceState::Available}});
+    dialog->show();
+    const struct {
+        QComboBox* box;
+        const char* typed;
+        const char* message;
+    } cases[] = {
+        {dialog->ComboBoxComList, "COM100", kPortError},
+        {dialog->ComboBox2, "43200", kBaudError},
+    };
+    for (const auto& c : cases) {
+        prompt.messages.clear();
+        const int items = c.box->count();
+        c.box->setEditText(c.typed);
+        Press(c.box->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8(c.message)}) << c.typed;
+        EXPECT_EQ(c.box->count(), items) << c.typed;
+        EXPECT_EQ(c.box->findText(c.typed), -1) << c.typed;
+        c.box->setCurrentIndex(0);
+    }
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 TEST_F(Dialog, ConsoleShowsTheBaudBoxOnlyThroughItsSystemMenu) {
