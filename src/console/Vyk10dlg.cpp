@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <new>
 
 #include "AppPaths.h"
 #include "DesktopOpen.h"
@@ -85,6 +86,11 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
         options_.portSource = setport::SystemPortSource(ini_.get());
     if (!options_.openFile)
         options_.openFile = OpenWithDesktop;
+    if (!options_.makePort) {
+        options_.makePort = [](Prompt& prompt, const IniFile* ini) {
+            return std::make_unique<TSerialPort>(prompt, ini);
+        };
+    }
 
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     BuildControls();
@@ -269,7 +275,12 @@ void TfrmVYK10::ConnectActionExecute() {
 
     portNumber = dialog.PortNumber();
     settings.baudRate = dialog.BaudRate();
-    port_ = std::make_unique<TSerialPort>(*prompt_, ini_.get());
+    try {
+        port_ = options_.makePort(*prompt_, ini_.get());
+    } catch (const std::bad_alloc&) {
+        prompt_->Message(QStringLiteral("打开串口申请内存失败!"));
+        return;
+    }
     if (port_->OpenPort(this, portNumber, settings.baudRate, 'N', scanner::kDataBits,
                         scanner::kStopBits, kOpenPortEventMask, kSendBufferSize)) {
         port_->StartMonitor();

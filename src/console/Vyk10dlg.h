@@ -55,6 +55,8 @@ struct ConsoleOptions {
     Prompt* prompt = nullptr;                      // null: real dialogs
     setport::PortSource portSource;                // empty: the machine's COM devices
     std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
+    // Empty: a plain TSerialPort. Throws std::bad_alloc when the object cannot be had.
+    std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
 };
 
 class TfrmVYK10 : public QMainWindow {

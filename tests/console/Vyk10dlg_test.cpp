@@ -18,6 +18,7 @@
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "ScriptedPrompt.h"
+#include "SerialPort.h"
 #include "ShellCommands.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
@@ -45,6 +46,7 @@ protected:
             opened << path;
             return true;
         };
+        options.makePort = makePort;
         auto window = std::make_unique<TfrmVYK10>(options);
         window->resize(1106, 700);
         window->show();
@@ -58,6 +60,7 @@ protected:
     QTemporaryDir dir;
     ScriptedPrompt prompt;
     QStringList opened;
+    std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
 };
 
 TEST_F(Window, FirstStartWithoutIniShowsTheCircleViewAndWritesTheKeysAtExit) {
@@ -285,6 +288,18 @@ TEST_F(Window, NoPortMeansNoStart) {
     EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
     EXPECT_TRUE(w->ConnectAction->isEnabled());
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
+}
+
+TEST_F(Window, APortObjectThatCannotBeHadIsReported) {
+    makePort = [](Prompt&, const IniFile*) -> std::unique_ptr<TSerialPort> {
+        throw std::bad_alloc();
+    };
+    auto w = Make();
+    AnswerPortDialog("COM7", true);
+    EXPECT_FALSE(w->FormShow());
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("打开串口申请内存失败!")});
+    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+    EXPECT_TRUE(w->ConnectAction->isEnabled());
 }
 
 }  // namespace
