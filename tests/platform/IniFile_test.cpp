@@ -156,6 +156,12 @@ TEST_F(IniFileTest, TextIsGbkOnDisk) {
     ini.WriteString("中文", "名称", "串口设置");
     EXPECT_EQ(Contents(), ToGbk("[中文]\n名称=串口设置\n"));
     EXPECT_EQ(IniFile(path).ReadString("中文", "名称", ""), "串口设置");
+
+    // Names are matched as text: a GBK trail byte may be ']' or '['.
+    ini.WriteString("乚癩", "癩", "[x]");
+    ASSERT_EQ(ToGbk("乚癩").count(']'), 2);
+    EXPECT_EQ(IniFile(path).ReadString("乚癩", "癩", ""), "[x]");
+    EXPECT_EQ(IniFile(path).ReadString("中文", "名称", ""), "串口设置");
 }
 
 }  // namespace
