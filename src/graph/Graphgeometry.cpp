@@ -277,7 +277,9 @@ int PointInPolygon(const int32_t* xs, const int32_t* ys, int n, int px, int py) 
 }
 
 bool SectorHit(int radius, int halfAngleDeg, int distance, int angle) {
-    return distance < radius && (angle <= halfAngleDeg * 16 || angle >= (360 - halfAngleDeg) * 16);
+    // 64 bits: a hand-edited half-angle may be any int.
+    const int64_t half = int64_t{halfAngleDeg} * 16;
+    return distance < radius && (angle <= half || angle >= scanner::kAnglesPerTurn - half);
 }
 
 }  // namespace vykgraph

@@ -55,9 +55,10 @@ struct Pixel {
     int x;
     int y;
 };
-// Truncates toward zero; far-off values (a corrupt record) are held where int arithmetic is safe.
+// Truncates toward zero; far-off values (a corrupt record) are held where int arithmetic is safe,
+// the width of a box from -limit to +limit included.
 inline int TruncPixel(double v) {
-    constexpr double kLimit = 1 << 30;
+    constexpr double kLimit = 1 << 29;
     return static_cast<int>(v < -kLimit ? -kLimit : (v > kLimit ? kLimit : v));
 }
 inline Pixel PolarPixel(double sine, double cosine, int distance, float scale, int cx, int cy) {

@@ -105,6 +105,23 @@ TEST_F(ZoneOverlayTest, CornerCountAboveFiveReadsOnlyTheFiveCorners) {
     EXPECT_EQ(graph.Plot(), picture);
 }
 
+TEST_F(ZoneOverlayTest, FarOutRecordsDrawWithoutOverflow) {
+    // Only a hand-edited file holds such values; the arithmetic must stay within int.
+    ProtectZone huge = Sector(INT32_MAX, -INT32_MAX);
+    ProtectZone wide = Square(2000000000);
+    wide.count = 5;
+    wide.x[4] = 0;
+    wide.y[4] = INT32_MAX;
+    graph.SetZone(0, huge);
+    graph.SetZone(1, wide);
+    graph.SetZone(2, Sector(-5000, 100000));
+    Draw(Revolution(1, {Sample(0, 50), Sample(2880, 50)}));
+    EXPECT_EQ(graph.ZoneHits(0), 0);  // half-angle below zero: no bearing qualifies
+    EXPECT_EQ(graph.ZoneHits(1), 2);
+    EXPECT_EQ(graph.ZoneHits(2), 0);  // nothing is closer than a negative radius
+    EXPECT_EQ(Rgb(graph.Plot(), 105, h - 5), graphtest::kGreen);
+}
+
 TEST_F(ZoneOverlayTest, OutputStateColoursBoxesOutlinesAndGroup) {
     graph.SetZone(0, Square(100));
     graph.SetZone(1, Square(150));
