@@ -1,6 +1,7 @@
 // What Draw draws in each view: the circle views, the strips and their markers.
 
 #include <algorithm>
+#include <cstdint>
 
 #include "ScannerInterface.h"
 #include "Vykgraph.h"
@@ -253,10 +254,11 @@ void TVykGraph::DrawStripBar(int x, int distance, int reference, float scale,
         return;
     }
     c.penColor = colours::kBlack;
-    const int v = reference > 0 ? reference - distance : distance;
+    // A status line's distance may be any int: keep the arithmetic within range.
+    const int64_t v = reference > 0 ? int64_t{reference} - distance : distance;
     int y = height - 6;
     if (v > 0) {
-        y = std::clamp(height - static_cast<int>(v * static_cast<double>(scale)), 1, height - 6);
+        y = std::clamp(height - TruncPixel(static_cast<double>(v) * scale), 1, height - 6);
     }
     DrawLine(c, x, y, x, height - 1, 1);
 }

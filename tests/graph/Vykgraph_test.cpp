@@ -330,6 +330,21 @@ TEST_F(StripViewTest, BarHeightTruncatesTheUnroundedProduct) {
     EXPECT_EQ(Rgb(graph->Plot(), 5, h - 9), colours::kButtonFace.rgb() & 0xFFFFFF);
 }
 
+TEST_F(StripViewTest, HugeDistanceAtTheOvershootScaleReachesTheTop) {
+    for (int i = 0; i < 36; ++i) {
+        graph->ShrinkRowScale(0);
+    }
+    for (int i = 0; i < 37; ++i) {
+        graph->GrowRowScale(0);
+    }
+    ASSERT_GT(graph->RowScale(0), 1.1f);
+    std::vector<ScanPoint> points = Bars(20);
+    points[5] = Sample(scanner::kStatusCodeF4, INT32_MAX);  // a status line's first number
+    Draw(points);
+    EXPECT_EQ(Rgb(graph->Plot(), 5, 1), graphtest::kBlack);
+    EXPECT_EQ(Rgb(graph->Plot(), 6, 1), colours::kButtonFace.rgb() & 0xFFFFFF);
+}
+
 TEST_F(StripViewTest, OneBarPerColumnAtHighZoom) {
     graph->SetTimeZoom(2);
     std::vector<ScanPoint> points = Bars(40);
