@@ -5,18 +5,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
+#include "PtyPair.h"
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
@@ -288,6 +292,82 @@ TEST_F(Window, NoPortMeansNoStart) {
     EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
     EXPECT_TRUE(w->ConnectAction->isEnabled());
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
+}
+
+TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
+    PtyPair pty;
+    ASSERT_FALSE(pty.SlavePath().isEmpty());
+    auto w = Make(("[Ports]\nCOM7=" + pty.SlavePath() + "\n").toUtf8().constData());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    EXPECT_EQ(w->statPanels[0]->text(), "COM7:230400");
+    EXPECT_FALSE(w->ConnectAction->isEnabled());
+    EXPECT_TRUE(w->DisconnectAction->isEnabled());
+    auto pump = [&](int ms, const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    // What comes before the port's monitor runs is discarded: probe until a byte counts.
+    for (int i = 0; i < 100 && w->Port()->ReceivedTotal() == 0; ++i) {
+        pty.Send(" ");
+        pump(50, [&] { return w->Port()->ReceivedTotal() > 0; });
+    }
+    const int32_t before = w->Port()->ReceivedTotal();
+    ASSERT_GT(before, 0);
+    ASSERT_TRUE(pty.Send(QByteArray(1000, ' ')));
+    pump(5000, [&] { return w->Port()->ReceivedTotal() >= before + 1000; });
+    const QString total = QString::number(w->Port()->ReceivedTotal()) + ",";
+    pump(1000, [&] { return w->statPanels[3]->text().startsWith(total); });
+    EXPECT_TRUE(w->statPanels[3]->text().startsWith(total))
+        << w->statPanels[3]->text().toStdString();
+
+    w->ConnectActionExecute();
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("请先关闭串口！")});
+    EXPECT_FALSE(w->ConnectAction->isEnabled());
+    EXPECT_TRUE(w->PortOpen()) << "the open port stays";
+
+    w->DisconnectActionExecute();
+    EXPECT_FALSE(w->PortOpen());
+    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+    EXPECT_TRUE(w->ConnectAction->isEnabled());
+    EXPECT_FALSE(w->DisconnectAction->isEnabled());
+    const QString bytes = w->statPanels[3]->text();
+    pty.Send(QByteArray(500, ' '));
+    pump(300, [] { return false; });
+    EXPECT_EQ(w->statPanels[3]->text(), bytes) << "without a port the timer touches nothing";
+}
+
+TEST_F(Window, SettingsPageHidesTheZoomButtonsUntilItIsLeft) {
+    for (const char* ini : {"[Main]\nmode=1\nviewtype=162\n", "[Main]\nmode=1\nviewtype=161\n"}) {
+        auto w = Make(ini);
+        const bool strips = w->Graph()->ViewType() != 161;
+        w->mniSet->trigger();
+        EXPECT_EQ(w->nbMain->currentIndex(), 1);
+        EXPECT_FALSE(w->btnOpenFile->isEnabled());
+        EXPECT_FALSE(w->btnOpenSaveLogFile->isEnabled());
+        EXPECT_FALSE(w->ButtonTimeZoomUp->isVisible());
+        EXPECT_FALSE(w->ButtonTimeZoomDown->isVisible());
+        w->btnExitSet->click();
+        EXPECT_EQ(w->nbMain->currentIndex(), 0);
+        EXPECT_EQ(w->btnOpenFile->isEnabled(), strips) << ini;
+        EXPECT_TRUE(w->btnOpenSaveLogFile->isEnabled());
+        EXPECT_EQ(w->ButtonTimeZoomUp->isVisible(), strips) << ini;
+        EXPECT_EQ(w->ButtonTimeZoomDown->isVisible(), strips) << ini;
+    }
+}
+
+TEST_F(Window, CircleViewMouseMoveShowsTheReadingOfThePreviousRedraw) {
+    auto w = Make();
+    w->referenceDistance = 1234;
+    w->referenceAngleCopy = 720;
+    w->Image2MouseMove(300, 100);
+    EXPECT_EQ(w->LabelGraphData->text(),
+              QString::fromUtf8("距离:1234cm 角度:45.00               "));
+    EXPECT_EQ(w->referenceDistance, 0) << "the redraw took the graph's reference point";
+    w->Image2MouseMove(310, 100);
+    EXPECT_EQ(w->LabelGraphData->text(), QString::fromUtf8("距离:0cm 角度:0.00               "));
 }
 
 TEST_F(Window, APortObjectThatCannotBeHadIsReported) {
