@@ -212,7 +212,8 @@ void GraphCanvas::Arc(int x1, int y1, int x2, int y2, int sx, int sy, int ex, in
     if (!painter_.isActive()) {
         return;
     }
-    const QRect box(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
+    // Shifted half a pixel, the aliased outline covers x1..x2-1 for odd and even widths alike.
+    const QRectF box(x1 + 0.5, y1 + 0.5, x2 - x1 - 1.0, y2 - y1 - 1.0);
     const double cx = (x1 + x2) / 2.0;
     const double cy = (y1 + y2) / 2.0;
     double span = 360.0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "GraphTestSupport.h"
 
 using namespace vykgraph;
@@ -103,6 +105,35 @@ TEST_F(GraphCanvasTest, FillBoxAndFrameCoverTheirEdges) {
         EXPECT_EQ(Rgb(out, x, y), graphtest::kWhite) << x << "," << y;
     }
     EXPECT_EQ(Rgb(out, 50, 45), graphtest::kBlack);
+}
+
+TEST_F(GraphCanvasTest, FullArcCoversItsBoxLessTheRightAndBottomEdges) {
+    struct Case {
+        int x1, y1, x2, y2;
+    } cases[] = {{10, 10, 30, 30}, {10, 10, 31, 31}, {20, 5, 180, 115}, {50, 40, 55, 46}};
+    for (const Case& c : cases) {
+        image.fill(Qt::black);
+        canvas.penColor = colours::kWhite;
+        canvas.Arc(c.x1, c.y1, c.x2, c.y2, c.x1, c.y1, c.x1, c.y1);
+        canvas.End();
+        const QImage& out = image;
+        int left = out.width(), right = -1, top = out.height(), bottom = -1;
+        for (int y = 0; y < out.height(); ++y) {
+            for (int x = 0; x < out.width(); ++x) {
+                if (Rgb(out, x, y) == graphtest::kWhite) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        EXPECT_EQ(left, c.x1) << c.x2;
+        EXPECT_EQ(right, c.x2 - 1) << c.x2;
+        EXPECT_EQ(top, c.y1) << c.y2;
+        EXPECT_EQ(bottom, c.y2 - 1) << c.y2;
+        ASSERT_TRUE(canvas.Begin());
+    }
 }
 
 TEST(GraphCanvasTextTest, AnsiLengthCountsCjkAsTwoBytes) {
