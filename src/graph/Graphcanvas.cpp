@@ -248,11 +248,23 @@ void GraphCanvas::TextOut(int x, int y, const QString& text) {
         fontPointSize_ = fontSize;
         painter_.setFont(font_);
         fontAscent_ = painter_.fontMetrics().ascent();
+        laidOut_.clear();
     }
     painter_.setPen(fontColor);
-    // One line from the top left: the baseline sits one ascent down. Laying the text out into
-    // a clipped rectangle costs several times more, and the label boxes are sized to hold it.
-    painter_.drawText(QPoint(x, y + fontAscent_), text);
+    // One line from the top left, not laid out into a clipped rectangle: the label boxes are
+    // sized to hold their texts.
+    constexpr int kMaxLaidOut = 1024;  // counters and times make new texts all the time
+    auto found = laidOut_.find(text);
+    if (found == laidOut_.end()) {
+        if (laidOut_.size() >= kMaxLaidOut) {
+            laidOut_.clear();
+        }
+        QStaticText laid(text);
+        laid.setTextFormat(Qt::PlainText);
+        laid.prepare(QTransform(), font_);
+        found = laidOut_.insert(text, laid);
+    }
+    painter_.drawStaticText(QPoint(x, y), *found);
 }
 
 void GraphCanvas::CopyImage(int x, int y, const QImage& image) {

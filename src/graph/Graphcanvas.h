@@ -5,9 +5,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPoint>
+#include <QStaticText>
 #include <QString>
 
 namespace vykgraph {
@@ -79,6 +81,9 @@ private:
     QFont font_;
     int fontPointSize_ = 0;
     int fontAscent_ = 0;
+    // Laid-out texts of the current font size: the data view writes the same few labels
+    // hundreds of times a drawing, and laying a text out costs more than painting it.
+    QHash<QString, QStaticText> laidOut_;
 };
 
 void DrawDot(GraphCanvas& canvas, int x, int y, const QColor& colour, int size);
