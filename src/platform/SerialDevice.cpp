@@ -302,7 +302,19 @@ IoResult SerialDevice::Write(const uint8_t* bytes, int count) {
             return result;
         }
     }
+    if (result.count == count)
+        WaitUntilSent(start, total);
     return result;
+}
+
+// A write is complete once its bytes have left the line, as the programs expect: the purge
+// before the next write would otherwise cut the untransmitted tail of a slow command. The
+// kernel keeps no output queue for a pseudo-terminal, so there this returns at once.
+void SerialDevice::WaitUntilSent(uint32_t start, uint64_t total) const {
+    constexpr useconds_t kPollMicroseconds = 1000;
+    int queued = 0;
+    while (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && Remaining(start, total) != 0)
+        usleep(kPollMicroseconds);
 }
 
 bool SerialDevice::ReadLineCounts(LineCounts* counts) const {

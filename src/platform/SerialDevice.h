@@ -114,6 +114,7 @@ private:
     };
     bool ReadLineCounts(LineCounts* counts) const;
     uint32_t LineCountEvents();
+    void WaitUntilSent(uint32_t start, uint64_t total) const;
 
     int fd_ = -1;
     CommTimeouts timeouts_;
