@@ -43,21 +43,6 @@ VYK_INLINE void StoreHead(ScanPoint& point, uint8_t laser, int16_t angle, int32_
     std::memcpy(&point, &head, sizeof head);
 }
 
-// DecodePacket4 on a packet already loaded as a little-endian word.
-VYK_INLINE int DecodeWord4(ScanPoint& point, uint32_t word, int32_t distanceLimit) {
-    const uint32_t a = word & 0xFF;
-    const uint32_t b = (word >> 8) & 0xFF;
-    const uint32_t c = (word >> 16) & 0xFF;
-    const uint32_t d = word >> 24;
-    if ((__builtin_popcount(word >> 8) & 7) != ((a >> 4) & 7))
-        return 0;
-    const int32_t distance =
-        static_cast<int32_t>(((a & 15) << 8) | ((b & 127) << 1) | ((c >> 6) & 1));
-    const int32_t angle = static_cast<int32_t>(((c & 63) << 7) | (d & 127));
-    StoreHead(point, 0, static_cast<int16_t>(angle), distance);
-    return distance < distanceLimit || angle >= scanner::kInfoFirst;
-}
-
 VYK_INLINE int SentCheck(uint64_t word) {
     return static_cast<int>((word >> 4) & 7);
 }
@@ -147,7 +132,8 @@ VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const u
         const uint64_t word = LoadWord(bytes + used);
         if ((word & kWordEndMarks & 0xFFFFFFFFu) != 0x80000000u)
             break;
-        n += DecodeWord4(points[n], static_cast<uint32_t>(word), distanceLimit);
+        n += PassesCheck(word, 3) &&
+             packetlayout::DecodeChecked4(points[n], bytes + used, distanceLimit);
         used += 4;
     }
     written = n;
