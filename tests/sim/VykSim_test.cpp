@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -29,7 +30,7 @@ protected:
         ASSERT_NE(mkdtemp(name), nullptr);
         dir_ = name;
     }
-    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string File(const std::string& name) const { return dir_ + "/" + name; }
 
