@@ -45,6 +45,20 @@ TEST(CommandSet, AnswersEachConsoleCommand) {
     EXPECT_EQ(state.baud, 460800);
 }
 
+// Each line gets one error line, never an acknowledgement, and the state stays as it was.
+template <size_t N>
+void ExpectRefusedWithoutChange(TCommandSet& commands, const ScannerState& state,
+                                const char* const (&lines)[N]) {
+    const ScannerState before = state;
+    for (const char* line : lines) {
+        const Lines replies = commands.Execute(line);
+        ASSERT_EQ(replies.size(), 1u) << line;
+        EXPECT_EQ(replies[0].rfind(TCommandSet::kErrorPrefix, 0), 0u) << line << ": " << replies[0];
+        EXPECT_NE(replies[0].substr(replies[0].size() - 2), scanner::kAckSuffix) << line;
+    }
+    EXPECT_TRUE(state == before);
+}
+
 // Whatever is wrong with a command, the answer is an error line and nothing changes.
 TEST(CommandSet, RefusesBadCommandsWithoutChange) {
     const char* const lines[] = {
@@ -75,14 +89,7 @@ TEST(CommandSet, RefusesBadCommandsWithoutChange) {
     };
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk10, state, "", 0);
-    const ScannerState before = state;
-    for (const char* line : lines) {
-        const Lines replies = commands.Execute(line);
-        ASSERT_EQ(replies.size(), 1u) << line;
-        EXPECT_EQ(replies[0].rfind(TCommandSet::kErrorPrefix, 0), 0u) << line << ": " << replies[0];
-        EXPECT_NE(replies[0].substr(replies[0].size() - 2), scanner::kAckSuffix) << line;
-    }
-    EXPECT_TRUE(state == before);
+    ExpectRefusedWithoutChange(commands, state, lines);
     EXPECT_TRUE(commands.Streaming());
 }
 
@@ -130,13 +137,7 @@ TEST(CommandSet, RefusesBadZoneCommands) {
     };
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
-    const ScannerState before = state;
-    for (const char* line : lines) {
-        const Lines replies = commands.Execute(line);
-        ASSERT_EQ(replies.size(), 1u) << line;
-        EXPECT_EQ(replies[0].rfind(TCommandSet::kErrorPrefix, 0), 0u) << line;
-    }
-    EXPECT_TRUE(state == before);
+    ExpectRefusedWithoutChange(commands, state, lines);
 }
 
 TEST(CommandSet, DropsEveryNthZoneCommand) {
