@@ -107,6 +107,10 @@ bool AskDistanceLimit(Prompt& prompt, int& distanceLimit) {
     const int value = answer.trimmed().toInt(&ok);
     if (!ok || value == distanceLimit)
         return false;
+    if (value < 1) {
+        prompt.Message(QString::fromUtf8(kDistanceTooSmall));
+        return false;
+    }
     distanceLimit = value;
     return true;
 }

@@ -60,7 +60,10 @@ int SampleUnderMouse(const PointStore& store, int x, int plotLeft, int timeZoom,
 // The debug popup opens on a right-button release over the leftmost 10 pixels of the status bar.
 bool OpensDebugMenu(bool rightButton, int x);
 
+constexpr char kDistanceTooSmall[] = "最大距离不能小于1!";
+
 // The distance limit dialog; true when the answer is an integer that differs from the limit.
+// A limit below 1 would drop every measurement: it is refused with a message.
 bool AskDistanceLimit(Prompt& prompt, int& distanceLimit);
 // The title dialog; a cancelled box returns the unchanged title.
 QString AskTitle(Prompt& prompt, const QString& title);

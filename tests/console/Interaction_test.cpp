@@ -123,6 +123,25 @@ TEST(DistanceDialog, StoresOnlyANewInteger) {
     }
 }
 
+// A limit below 1 would drop every measurement and blank the display.
+TEST(DistanceDialog, RefusesALimitBelowOneWithAMessageAndKeepsTheOldValue) {
+    const struct {
+        const char* answer;
+        bool changed;
+        int limit;
+    } cases[] = {{"0", false, 6000}, {"-5", false, 6000}, {"1", true, 1}};
+    for (const auto& c : cases) {
+        ScriptedPrompt prompt;
+        prompt.inputs.push_back(QString::fromUtf8(c.answer));
+        int limit = 6000;
+        EXPECT_EQ(AskDistanceLimit(prompt, limit), c.changed) << c.answer;
+        EXPECT_EQ(limit, c.limit) << c.answer;
+        const QStringList expected =
+            c.changed ? QStringList{} : QStringList{QString::fromUtf8(kDistanceTooSmall)};
+        EXPECT_EQ(prompt.MessageTexts(), expected) << c.answer;
+    }
+}
+
 TEST(TitleDialog, CancelKeepsTheTitle) {
     ScriptedPrompt prompt;
     EXPECT_EQ(AskTitle(prompt, "old"), "old");
