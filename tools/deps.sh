@@ -2,7 +2,7 @@
 # Extra packages a script needs beyond the build set are passed as arguments to vyk_install_deps.
 
 VYK_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config ccache qt6-base-dev zlib1g-dev libminizip-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-zenhei)
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-zenhei qt6-translations-l10n)
 
 vyk_install_deps() {
     local wanted=("${VYK_BUILD_PACKAGES[@]}" "$@") missing=() pkg

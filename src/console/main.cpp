@@ -3,10 +3,12 @@
 
 #include "AppPaths.h"
 #include "SignalClose.h"
+#include "Translations.h"
 #include "Vyk10dlg.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    LoadQtChinese(app);
     console::ConsoleOptions options;
     options.iniPath = IniPathFor(QApplication::applicationFilePath());
     console::TfrmVYK10 window(options);

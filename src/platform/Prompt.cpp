@@ -2,7 +2,10 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 
 namespace {
 
@@ -40,9 +43,19 @@ Prompt::Answer WidgetPrompt::Message(const QString& text, const QString& caption
 }
 
 QString WidgetPrompt::Input(const QString& caption, const QString& label, const QString& defaultText) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(parent_, caption, label, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : defaultText;
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(defaultText);
+    // Qt's box is about 200 pixels wide whatever it holds; a long title was cut.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        const int margins = edit->width() - edit->contentsRect().width();
+        const int wanted = edit->fontMetrics().horizontalAdvance(defaultText + "MM") + margins;
+        const QScreen* screen = dialog.screen();
+        const int most = screen ? screen->availableGeometry().width() * 4 / 5 : wanted;
+        edit->setMinimumWidth(std::min(wanted, most));
+    }
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : defaultText;
 }
 
 QString WidgetPrompt::OpenFileName(const QString& caption, const QString& folder, const QString& filter) {
