@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "TextCodec.h"
+
 // The resource lives in a static library; nothing would pull it in otherwise.
 static void LoadConsoleResources() {
     Q_INIT_RESOURCE(console);
@@ -22,7 +24,7 @@ bool WriteChangeHistory(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray text = ChangeHistoryText();
+    const QByteArray text = ToLocaleText(FromGbk(ChangeHistoryText()));
     return file.write(text) == text.size();
 }
 

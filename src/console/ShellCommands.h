@@ -15,7 +15,8 @@ constexpr int kCmdDistanceLimit = 2004;
 
 // The change history text as the program carries it: GBK with CR LF line ends.
 QByteArray ChangeHistoryText();
-// Replaces any file at path by the change history; false when it cannot be written.
+// Replaces any file at path by the change history in the locale's encoding, for a Linux editor;
+// false when it cannot be written.
 bool WriteChangeHistory(const QString& path);
 QString HelpText();
 

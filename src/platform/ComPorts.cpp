@@ -56,7 +56,7 @@ QString ComDevicePath(int comNumber, const IniFile* ini) {
     if (comNumber < 1 || comNumber > kMaxComNumber)
         return {};
     if (ini) {
-        const QString named = ini->ReadString("Ports", QString("COM%1").arg(comNumber), {});
+        const QString named = ini->ReadPath("Ports", QString("COM%1").arg(comNumber));
         if (!named.isEmpty())
             return named;
     }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringList>
 #include <limits>
 #include <optional>
@@ -12,23 +13,35 @@ namespace {
 
 struct Text {
     QStringList lines;
+    QByteArrayList raw;  // the same lines as the bytes on disk
     QString eol = "\n";
 };
 
+bool IsUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// UTF-8 when the file is valid UTF-8, else GBK as the Windows programs wrote it.
 Text Load(const QString& path) {
     Text text;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return text;
-    const QString all = FromGbk(file.readAll());
+    QByteArray all = file.readAll();
+    if (all.startsWith("\xEF\xBB\xBF"))
+        all.remove(0, 3);
     if (all.contains("\r\n"))
         text.eol = "\r\n";
-    text.lines = all.split('\n');
-    if (!text.lines.isEmpty() && text.lines.last().isEmpty())
-        text.lines.removeLast();
-    for (QString& line : text.lines) {
+    text.raw = all.split('\n');
+    if (!text.raw.isEmpty() && text.raw.last().isEmpty())
+        text.raw.removeLast();
+    const bool utf8 = IsUtf8(all);
+    for (QByteArray& line : text.raw) {
         if (line.endsWith('\r'))
             line.chop(1);
+        text.lines << (utf8 ? QString::fromUtf8(line) : FromGbk(line));
     }
     return text;
 }
@@ -37,7 +50,7 @@ bool Save(const QString& path, const Text& text) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(ToGbk(text.lines.join(text.eol) + text.eol));
+    file.write((text.lines.join(text.eol) + text.eol).toUtf8());
     return file.commit();
 }
 
@@ -95,18 +108,32 @@ int FindKey(const Text& text, const Span& span, const QString& key) {
     return -1;
 }
 
-std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
-    const Text text = Load(path);
-    const int line = FindKey(text, FindSection(text, section.trimmed()), key.trimmed());
-    if (line < 0)
-        return std::nullopt;
-    const QString& entry = text.lines[line];
-    QString value = entry.mid(entry.indexOf('=') + 1).trimmed();
+// The value of a key line: everything after the first '=', trimmed, without enclosing quotes.
+// In GBK no trail byte is '=', so the raw line splits where the text does.
+template <typename String>
+String ValueOf(const String& entry) {
+    String value = entry.mid(entry.indexOf('=') + 1).trimmed();
     const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
-    if (quoted)
-        value = value.mid(1, value.size() - 2);
-    return value;
+    return quoted ? value.mid(1, value.size() - 2) : value;
+}
+
+struct Found {
+    Text text;
+    int line = -1;
+};
+
+Found FindValue(const QString& path, const QString& section, const QString& key) {
+    Found found{Load(path)};
+    found.line = FindKey(found.text, FindSection(found.text, section.trimmed()), key.trimmed());
+    return found;
+}
+
+std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
+    const Found found = FindValue(path, section, key);
+    if (found.line < 0)
+        return std::nullopt;
+    return ValueOf(found.text.lines[found.line]);
 }
 
 // Delphi's integer syntax: optional sign, then decimal digits, or hex digits after "$" or "0x".
@@ -168,6 +195,11 @@ QString IniFile::ReadString(const QString& section, const QString& key,
     QString fallback = defaultValue;
     while (fallback.endsWith(' ')) fallback.chop(1);
     return fallback;
+}
+
+QString IniFile::ReadPath(const QString& section, const QString& key) const {
+    const Found found = FindValue(path_, section, key);
+    return found.line < 0 ? QString() : QFile::decodeName(ValueOf(found.text.raw[found.line]));
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) {

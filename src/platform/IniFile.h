@@ -1,11 +1,12 @@
 #pragma once
 
 // An INI file read and written like Windows' private profile functions: sections and keys match
-// without regard to case, values are trimmed, the text is GBK, every write reaches the disk at
-// once and leaves the rest of the file (comments, other sections, order) as it was. A missing
-// file reads as defaults and is created by the first write. Section and key names are trimmed;
-// a value is everything after the first '='; of duplicates, the first section and in it the
-// first key count.
+// without regard to case, values are trimmed, every write reaches the disk at once and leaves
+// the rest of the file (comments, other sections, order) as it was. The text is read as UTF-8
+// when it is valid UTF-8, else as GBK (files of the Windows programs), and written as UTF-8. A
+// missing file reads as defaults and is created by the first write. Section and key names are
+// trimmed; a value is everything after the first '='; of duplicates, the first section and in it
+// the first key count.
 
 #include <QString>
 
@@ -23,6 +24,9 @@ public:
     // comes back without trailing blanks.
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
+
+    // A file system path: the value's bytes as they stand, whatever the file's text encoding.
+    QString ReadPath(const QString& section, const QString& key) const;
 
     void WriteInteger(const QString& section, const QString& key, int value);
     // Written as "1" or "0".

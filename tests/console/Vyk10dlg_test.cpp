@@ -145,9 +145,10 @@ TEST_F(Window, ChangeHistoryIsRewrittenAndOpenedEachTime) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         const QByteArray bytes = file.readAll();
-        EXPECT_EQ(bytes, ChangeHistoryText());
-        EXPECT_TRUE(FromGbk(bytes).contains(QString::fromUtf8("-------- 更新历史 ---")));
-        EXPECT_TRUE(FromGbk(bytes).contains(QString::fromUtf8("+ 增加过滤参数设置\r\n")));
+        // Written for a Linux editor: the locale's encoding, UTF-8 here.
+        EXPECT_EQ(bytes, ToLocaleText(FromGbk(ChangeHistoryText())));
+        EXPECT_TRUE(QString::fromUtf8(bytes).contains(QString::fromUtf8("-------- 更新历史 ---")));
+        EXPECT_TRUE(QString::fromUtf8(bytes).contains(QString::fromUtf8("+ 增加过滤参数设置\r\n")));
         file.write("edited by the user, and longer than nothing at all");
     }
     EXPECT_EQ(opened, QStringList({path, path}));

@@ -1,14 +1,19 @@
 #include "ComPorts.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "IniFile.h"
 #include "PtyPair.h"
 #include "SerialDevice.h"
+#include "TextCodec.h"
 
 namespace {
 
@@ -87,6 +92,38 @@ TEST_F(ComPortsPtyTest, ProbeTellsMissingAvailableAndBusy) {
     EXPECT_EQ(ProbeComDevice(pty.SlavePath()), ComDeviceState::Busy);
     holder.Close();
     EXPECT_EQ(ProbeComDevice(pty.SlavePath()), ComDeviceState::Available);
+}
+
+// Another program that locks the device (as terminal programs do with flock) holds it; one that
+// merely reads it cannot be seen.
+TEST_F(ComPortsPtyTest, ProbeSeesAnotherProgramsLockButNotAPlainReader) {
+    const QByteArray slave = QFile::encodeName(pty.SlavePath());
+    const int reader = open(slave.constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(ProbeComDevice(pty.SlavePath()), ComDeviceState::Available);
+    ASSERT_EQ(flock(reader, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(ProbeComDevice(pty.SlavePath()), ComDeviceState::Busy);
+    SerialDevice device;
+    EXPECT_FALSE(device.Open(pty.SlavePath()));
+    EXPECT_EQ(errno, EBUSY);
+    close(reader);
+}
+
+// A hand-written INI: a GBK caption from the Windows programs and a UTF-8 path with Chinese.
+TEST_F(ComPortsPtyTest, AChinesePathInAHandWrittenIniOpens) {
+    const QString link = dir.filePath(QString::fromUtf8("扫描仪.tty"));
+    ASSERT_TRUE(QFile::link(pty.SlavePath(), link));
+    for (const QByteArray& caption :
+         {QByteArray("caption=VYK"), ToGbk(QString::fromUtf8("caption=激光雷达"))}) {
+        QFile file(ini.Path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Main]\r\n" + caption + "\r\n[Ports]\r\nCOM80=" + QFile::encodeName(link) +
+                   "\r\n");
+        file.close();
+        EXPECT_EQ(ComDevicePath(80, &ini), link);
+        SerialDevice device;
+        EXPECT_TRUE(device.Open(ComDevicePath(80, &ini))) << caption.toHex().toStdString();
+    }
 }
 
 TEST_F(ComPortsPtyTest, ProbeTellsNoPermissionToAnOrdinaryUser) {

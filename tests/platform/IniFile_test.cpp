@@ -151,17 +151,42 @@ TEST_F(IniFileTest, WritesKeepTheRestOfTheFile) {
               "[C]\r\nw=c\r\n");
 }
 
-TEST_F(IniFileTest, TextIsGbkOnDisk) {
-    IniFile ini(path);
-    ini.WriteString("中文", "名称", "串口设置");
-    EXPECT_EQ(Contents(), ToGbk("[中文]\n名称=串口设置\n"));
-    EXPECT_EQ(IniFile(path).ReadString("中文", "名称", ""), "串口设置");
+TEST_F(IniFileTest, ReadsUtf8OrElseGbkAndWritesUtf8) {
+    const QString text = QString::fromUtf8("[中文]\r\n名称=串口设置\r\n");
+    for (const QByteArray& bytes : {text.toUtf8(), ToGbk(text)}) {
+        Write(bytes);
+        IniFile ini(path);
+        EXPECT_EQ(ini.ReadString("中文", "名称", ""), "串口设置") << bytes.toHex().toStdString();
+        // A file brought from the Windows programs is written back whole in UTF-8.
+        ini.WriteString("中文", "x", "新");
+        EXPECT_EQ(Contents(), QString::fromUtf8("[中文]\r\n名称=串口设置\r\nx=新\r\n").toUtf8());
+    }
+}
 
-    // Names are matched as text: a GBK trail byte may be ']' or '['.
-    ini.WriteString("乚癩", "癩", "[x]");
-    ASSERT_EQ(ToGbk("乚癩").count(']'), 2);
+TEST_F(IniFileTest, GbkNamesWhoseTrailBytesAreBracketsStillMatch) {
+    const QString text = QString::fromUtf8("[乚癩]\n癩=[x]\n[中文]\n名称=串口设置\n");
+    ASSERT_EQ(ToGbk(QString::fromUtf8("乚癩")).count(']'), 2);
+    Write(ToGbk(text));
     EXPECT_EQ(IniFile(path).ReadString("乚癩", "癩", ""), "[x]");
     EXPECT_EQ(IniFile(path).ReadString("中文", "名称", ""), "串口设置");
+}
+
+// A device path is the file system's bytes whatever the rest of the file is written in.
+TEST_F(IniFileTest, PathsAreTakenAsTheFileSystemsBytes) {
+    const QByteArray device = QString::fromUtf8("/dev/serial/by-id/usb-扫描仪-if00").toUtf8();
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"utf-8 file", "[Ports]\nCOM70=" + device + "\n"},
+        {"gbk caption", ToGbk(QString::fromUtf8("[Main]\ncaption=激光雷达\n")) +
+                            "[Ports]\nCOM70 = \"" + device + "\"\n"},
+    };
+    for (const auto& c : cases) {
+        Write(c.bytes);
+        EXPECT_EQ(IniFile(path).ReadPath("Ports", "com70"), QFile::decodeName(device)) << c.what;
+        EXPECT_EQ(IniFile(path).ReadPath("Ports", "COM71"), "") << c.what;
+    }
 }
 
 }  // namespace
