@@ -1,46 +1,21 @@
 #include "Bootloader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <utility>
 
+#include "BootProtocol.h"
 #include "ScannerInterface.h"
 
 namespace {
-
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t crc = i << 24;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        }
-        table[i] = crc;
-    }
-    return table;
-}
-
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
 uint32_t ReadLe32(const uint8_t* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
 }  // namespace
-
-uint32_t TBootLoader::ImageCrc(const uint8_t* image, uint32_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (uint32_t i = 0; i < size; ++i) {
-        const uint32_t word = i & ~3u;
-        const uint32_t source = word + 3 - (i & 3);
-        const uint8_t byte = source < size ? image[source] : 0xFF;
-        crc = kCrcTable[(crc >> 24) ^ byte] ^ (crc << 8);
-    }
-    return crc;
-}
 
 TBootLoader::TBootLoader(std::string firmwarePath, double programmingPause,
                          std::function<void(const std::string&)> note)
@@ -130,7 +105,7 @@ void TBootLoader::Tick(double now, std::string& out) {
             break;
         case Phase::Programming:
             if (now >= programmed_) {
-                if (ImageCrc(image_.data(), size_) != crc_) {
+                if (scanner::FirmwareCrc(image_.data(), size_) != crc_) {
                     Fail(out);
                     break;
                 }

@@ -25,10 +25,6 @@ public:
 
     Phase CurrentPhase() const { return phase_; }
 
-    // CRC-32/MPEG-2 over the image read as little-endian words sent high byte first; a last
-    // partial word is filled with 0xFF, and only size bytes are covered.
-    static uint32_t ImageCrc(const uint8_t* image, uint32_t size);
-
 private:
     void TakeInfo();
     void Fail(std::string& out);

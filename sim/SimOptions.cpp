@@ -150,7 +150,8 @@ The first line printed is the path of the device to open.
   --state FILE         settings and zones: read at start, written by "#SU"
   --group 0..3         input group whose zones drive the outputs (vyk05, default 0)
   --boot FIRMWARE_OUT  start in the boot loader; a good image is written to FIRMWARE_OUT
-  --corrupt RATE       probability per sent byte of a flipped bit (0..1)
+  --corrupt RATE       probability per sent byte of a flipped bit (0..1); with --boot,
+                       per byte the boot loader receives, its messages left whole
   --garbage RATE       probability per sent byte of a stray byte (0..1)
   --drop-ack N         ignore every N-th zone command ("#IOL", "#SPR", "#SU")
   --stall-after S      stop sending after S seconds (commands are still read)

@@ -28,6 +28,7 @@ void TSimulator::RequestStop() {
 TSimulator::TSimulator(const SimOptions& options)
     : options_(options),
       faults_(options.corrupt, options.garbage, options.seed),
+      bootFaults_(options.corrupt, 0, options.seed + 1),
       stream_(options.model, options.packet, options.seed) {}
 
 double TSimulator::Now() const {
@@ -67,7 +68,9 @@ void TSimulator::Queue(const std::string& bytes) {
 
 void TSimulator::HandleInput(double now, const char* bytes, size_t count) {
     if (boot_ && boot_->CurrentPhase() != TBootLoader::Phase::Finished) {
-        boot_->Receive(bytes, count, now);
+        // A noisy line damages the image on its way in; the verdict must still come out.
+        const std::string damaged = bootFaults_.Apply(std::string(bytes, count));
+        boot_->Receive(damaged.data(), damaged.size(), now);
         return;
     }
     for (const TLineAssembler::Line& line : assembler_.Feed(bytes, count)) {
@@ -95,7 +98,7 @@ void TSimulator::Produce(double now) {
              at += scanner::kBootMessageSize) {
             log_.Sent(now, messages.substr(at, scanner::kBootMessageSize - 2));
         }
-        Queue(messages);
+        out_ += messages;
         return;
     }
     if (!commands_->Streaming())

@@ -44,6 +44,7 @@ private:
     TLineLog log_;
     TPacer pacer_;
     TLineFaults faults_;
+    TLineFaults bootFaults_;  // on what the boot loader receives
     TLineAssembler assembler_;
     std::unique_ptr<TCommandSet> commands_;
     TScanStream stream_;

@@ -9,41 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "ScannerInterface.h"
+#include "BootProtocol.h"
 
 namespace {
 
-// Bit by bit, to check the table-driven form against the definition.
-uint32_t Crc32Mpeg2(const std::vector<uint8_t>& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (uint8_t byte : bytes) {
-        crc ^= static_cast<uint32_t>(byte) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
-    }
-    return crc;
-}
-
 uint32_t Crc(const std::vector<uint8_t>& image) {
-    return TBootLoader::ImageCrc(image.data(), static_cast<uint32_t>(image.size()));
-}
-
-TEST(BootLoader, ImageCrcAsTheUpgradeDefinesIt) {
-    EXPECT_EQ(Crc32Mpeg2({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0x0376E6E7u);
-    EXPECT_EQ(Crc({1, 2, 3, 4}), 497805135u);
-    EXPECT_EQ(Crc({1, 2, 3, 4, 5, 6, 7, 8}), Crc32Mpeg2({4, 3, 2, 1, 8, 7, 6, 5}));
-    // A last partial word is completed with 0xFF before it is reversed.
-    EXPECT_EQ(Crc({1, 2, 3, 4, 5, 6, 7}), Crc32Mpeg2({4, 3, 2, 1, 0xFF, 7, 6}));
-    EXPECT_EQ(Crc({1, 2, 3, 4, 5}), Crc32Mpeg2({4, 3, 2, 1, 0xFF}));
+    return scanner::FirmwareCrc(image.data(), static_cast<uint32_t>(image.size()));
 }
 
 std::string Info(uint32_t size, uint32_t crc) {
-    std::string reply(1, static_cast<char>(scanner::kFileInfoHead));
-    reply += scanner::kFileInfoTag;
-    for (uint32_t value : {size, crc}) {
-        for (int i = 0; i < 4; ++i) reply += static_cast<char>(value >> (8 * i) & 0xFF);
-    }
-    return reply;
+    const scanner::FileInfo reply = scanner::FileInfoReply(size, crc);
+    return {reply.begin(), reply.end()};
 }
 
 std::vector<uint8_t> Image(size_t size) {

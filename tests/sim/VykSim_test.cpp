@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "Bootloader.h"
+#include "BootProtocol.h"
 #include "ScanStream.h"
 #include "SimProcess.h"
 #include "Turns.h"
@@ -41,6 +41,23 @@ protected:
 
     static auto Contains(const std::string& text) {
         return [text](const std::string& data) { return data.find(text) != std::string::npos; };
+    }
+
+    // Answers the boot loader's request with image and sends it; what the boot loader said after.
+    static std::string Upgrade(SimProcess& sim, const std::string& image, const char* verdict) {
+        std::string data;
+        EXPECT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootRequestInfo), data));
+        const uint32_t size = static_cast<uint32_t>(image.size());
+        const scanner::FileInfo info = scanner::FileInfoReply(
+            size, scanner::FirmwareCrc(reinterpret_cast<const uint8_t*>(image.data()), size));
+        EXPECT_TRUE(sim.Send(std::string(info.begin(), info.end())));
+        data.clear();
+        EXPECT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootStart), data));
+        for (size_t at = 0; at < image.size(); at += 50)
+            EXPECT_TRUE(sim.Send(image.substr(at, 50)));
+        data.clear();
+        EXPECT_TRUE(sim.ReadUntil(kPatience, Contains(verdict), data));
+        return data;
     }
 
     static bool Exists(const std::string& path) {
@@ -255,29 +272,18 @@ TEST_F(VykSim, FaultsAreReproducibleWithTheSeed) {
     EXPECT_GT(damagedPoints, cleanPoints * 9 / 10);
 }
 
+std::string FirmwareImage() {
+    std::string image(1001, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13);
+    return image;
+}
+
 TEST_F(VykSim, BootLoaderTakesAnImageThenTheScanRuns) {
     const std::string firmware = File("firmware.bin");
     SimProcess sim({"--fast", "--boot", firmware});
     ASSERT_TRUE(sim.Connect(false));
-    std::string data;
-    ASSERT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootRequestInfo), data));
-
-    std::string image(1001, '\0');
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13);
-    const uint32_t size = static_cast<uint32_t>(image.size());
-    const uint32_t crc =
-        TBootLoader::ImageCrc(reinterpret_cast<const uint8_t*>(image.data()), size);
-    std::string info(1, static_cast<char>(scanner::kFileInfoHead));
-    info += scanner::kFileInfoTag;
-    for (uint32_t value : {size, crc}) {
-        for (int i = 0; i < 4; ++i) info += static_cast<char>(value >> (8 * i) & 0xFF);
-    }
-    ASSERT_TRUE(sim.Send(info));
-    data.clear();
-    ASSERT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootStart), data));
-    for (size_t at = 0; at < image.size(); at += 50) ASSERT_TRUE(sim.Send(image.substr(at, 50)));
-    data.clear();
-    ASSERT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootFinished), data));
+    const std::string image = FirmwareImage();
+    std::string data = Upgrade(sim, image, scanner::kBootFinished);
     EXPECT_NE(data.find(scanner::kBootProgramming), std::string::npos);
     EXPECT_EQ(ReadFile(firmware), image);
 
@@ -285,6 +291,17 @@ TEST_F(VykSim, BootLoaderTakesAnImageThenTheScanRuns) {
     ASSERT_TRUE(sim.ReadUntil(
         kPatience, [](const std::string& d) { return d.size() > 20000; }, data));
     EXPECT_GE(Turns(Decode(data)).size(), 3u);
+}
+
+// The boot loader's messages come through whole, so its verdict on the damaged image is heard.
+TEST_F(VykSim, CorruptDamagesTheImageTheBootLoaderTakes) {
+    const std::string firmware = File("firmware.bin");
+    SimProcess sim({"--fast", "--boot", firmware, "--corrupt", "0.01"});
+    ASSERT_TRUE(sim.Connect(false));
+    Upgrade(sim, FirmwareImage(), scanner::kBootCheckError);
+    std::string data;
+    EXPECT_TRUE(sim.ReadUntil(kPatience, Contains(scanner::kBootRequestInfo), data));
+    EXPECT_FALSE(std::filesystem::exists(firmware));
 }
 
 }  // namespace
