@@ -5,6 +5,7 @@
 
 #include "PacketLayout.h"
 #include "ScannerInterface.h"
+#include "Textfields.h"
 
 namespace {
 
@@ -36,33 +37,18 @@ int HexValue(uint8_t c) {
     return -1;
 }
 
-// Reads through a status line without ever passing its end.
-class LineReader {
+// A status line's fields, with the second one's hex-or-decimal integer text.
+class LineReader : public TextFieldReader {
 public:
-    LineReader(const uint8_t* line, int length, int start)
-        : line_(line), length_(length), pos_(start) {}
-
-    // Unsigned decimal: digits accumulate, blanks are skipped, anything else ends it.
-    int32_t ReadDecimal() {
-        uint32_t value = 0;
-        for (; pos_ < length_; ++pos_) {
-            const uint8_t c = line_[pos_];
-            if (IsDigit(c)) {
-                value = value * 10 + (c - '0');
-            } else if (!IsBlank(c)) {
-                break;
-            }
-        }
-        return static_cast<int32_t>(value);
-    }
+    using TextFieldReader::TextFieldReader;
 
     // Up to ten characters of a hex-or-decimal integer text; anything invalid reads as 0.
     int32_t ReadInteger() {
         constexpr int kMaxChars = 10;
         char text[kMaxChars];
         int n = 0;
-        for (; pos_ < length_ && n < kMaxChars; ++pos_) {
-            const uint8_t c = line_[pos_];
+        for (; !AtEnd() && n < kMaxChars; Next()) {
+            const uint8_t c = Peek();
             if (HexValue(c) >= 0 || c == 'x' || c == 'X') {
                 text[n++] = static_cast<char>(c);
             } else if (!IsBlank(c)) {
@@ -70,12 +56,6 @@ public:
             }
         }
         return ParseInteger(text, n);
-    }
-
-    void SkipPastComma() {
-        while (pos_ < length_ && line_[pos_] != ',') ++pos_;
-        if (pos_ < length_)
-            ++pos_;
     }
 
 private:
@@ -108,10 +88,6 @@ private:
         }
         return value > INT32_MAX ? 0 : static_cast<int32_t>(value);
     }
-
-    const uint8_t* line_;
-    int length_;
-    int pos_;
 };
 
 }  // namespace
@@ -164,13 +140,13 @@ bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int l
         return false;
     LineReader reader(line, length,
                       static_cast<int>(static_cast<const uint8_t*>(comma) - line) + 1);
-    const int32_t n1 = reader.ReadDecimal();
+    const auto n1 = static_cast<int32_t>(reader.ReadDecimal());
     reader.SkipPastComma();
     const int32_t n2 = reader.ReadInteger();
     reader.SkipPastComma();
-    const int32_t n3 = reader.ReadDecimal();
+    const auto n3 = static_cast<int32_t>(reader.ReadDecimal());
     reader.SkipPastComma();
-    const int32_t n4 = reader.ReadDecimal();
+    const auto n4 = static_cast<int32_t>(reader.ReadDecimal());
 
     point.angle = static_cast<int16_t>(code);
     point.distance = n1;
