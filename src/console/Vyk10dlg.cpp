@@ -78,7 +78,8 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       ini_(std::make_unique<IniFile>(options_.iniPath)),
-      loop_(store, decoder_) {
+      loop_(store, decoder_),
+      reconnect_([this] { return ReopenPort(); }) {
     if (!options_.prompt)
         ownPrompt_ = std::make_unique<WidgetPrompt>(this);
     prompt_ = options_.prompt ? options_.prompt : ownPrompt_.get();
@@ -281,9 +282,7 @@ void TfrmVYK10::ConnectActionExecute() {
         prompt_->Message(QStringLiteral("打开串口申请内存失败!"));
         return;
     }
-    if (port_->OpenPort(this, portNumber, settings.baudRate, 'N', scanner::kDataBits,
-                        scanner::kStopBits, kOpenPortEventMask, kSendBufferSize)) {
-        port_->StartMonitor();
+    if (StartPort(*port_)) {
         DisconnectAction->setEnabled(true);
         ConnectAction->setEnabled(false);
     } else {
@@ -295,7 +294,30 @@ void TfrmVYK10::ConnectActionExecute() {
     ShowPortStatus();
 }
 
+bool TfrmVYK10::StartPort(TSerialPort& port) {
+    if (!port.OpenPort(this, portNumber, settings.baudRate, 'N', scanner::kDataBits,
+                       scanner::kStopBits, kOpenPortEventMask, kSendBufferSize)) {
+        return false;
+    }
+    port.StartMonitor();
+    return true;
+}
+
+// The device of a lost port, tried again without a word while it is not back.
+std::unique_ptr<TSerialPort> TfrmVYK10::ReopenPort() {
+    std::unique_ptr<TSerialPort> port;
+    try {
+        port = options_.makePort(*prompt_, ini_.get());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!StartPort(*port))
+        return nullptr;
+    return port;
+}
+
 void TfrmVYK10::ReleasePort() {
+    reconnect_.Cancel();
     if (!port_)
         return;
     port_->ClosePort();
@@ -310,6 +332,8 @@ void TfrmVYK10::DisconnectActionExecute() {
 }
 
 void TfrmVYK10::tmrComportTimer() {
+    if (reconnect_.Tick(port_, GetTickCount()) != PortReconnect::Change::None)
+        ShowPortStatus();
     if (!port_)
         return;
     PortSource source(*port_);
@@ -546,6 +570,14 @@ void TfrmVYK10::SendDirect(const char* command) {
 
 void TfrmVYK10::ShowLater(const char* what) {
     prompt_->Message(QString::fromUtf8(kNotYet).arg(QString::fromUtf8(what)));
+}
+
+// Once closing has begun nothing may wait on the user: the window is about to go.
+void TfrmVYK10::closeEvent(QCloseEvent* event) {
+    if (port_)
+        port_->SilenceWarnings();
+    reconnect_.Cancel();
+    QMainWindow::closeEvent(event);
 }
 
 bool TfrmVYK10::eventFilter(QObject* watched, QEvent* event) {

@@ -12,6 +12,7 @@
 #include "ConsoleSettings.h"
 #include "Interaction.h"
 #include "Lasernode.h"
+#include "PortReconnect.h"
 #include "Setportdlg.h"
 
 class IniFile;
@@ -149,6 +150,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
@@ -159,6 +161,9 @@ private:
     void ApplyTimeZoom(bool changed);
     void WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int));
     void SendDirect(const char* command);
+    // OpenPort with the console's settings, then the monitor; false when the port did not open.
+    bool StartPort(TSerialPort& port);
+    std::unique_ptr<TSerialPort> ReopenPort();
     void ShowLater(const char* what);
 
     ConsoleOptions options_;
@@ -169,6 +174,7 @@ private:
     TLaserDecode decoder_;
     std::unique_ptr<TVykGraph> graph_;
     AcquisitionLoop loop_;
+    PortReconnect reconnect_;
 };
 
 }  // namespace console

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QThread>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,6 +29,11 @@ constexpr Notification kNotifications[] = {
     {EV_ERR, SerialLineEvent::kErrorMessage},     {EV_RING, SerialLineEvent::kRingMessage},
     {EV_RXFLAG, SerialLineEvent::kRxFlagMessage},
 };
+
+// Errors of a device that hung up or was removed, as an unplugged USB adapter.
+bool DeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
 
 }  // namespace
 
@@ -95,6 +101,8 @@ bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char 
         return false;
     }
     WaitForMonitorEnd();
+    silent_.store(false, std::memory_order_release);
+    lost_.store(false, std::memory_order_release);
     stopEvent_.Reset();
     sendEvent_.Reset();
     owner_ = pPortOwner;
@@ -188,6 +196,7 @@ void TSerialPort::ClosePort() {
 void TSerialPort::WaitForMonitorEnd() {
     if (!thread_.joinable())
         return;
+    SilenceWarnings();
     // The monitor thread may sit in a notification or a warning that the owner's thread has to
     // handle, so the owner's posted events keep flowing while we wait.
     while (threadRunning_.load(std::memory_order_acquire)) {
@@ -205,18 +214,16 @@ void TSerialPort::MonitorThread() {
         std::lock_guard<std::mutex> lock(portLock_);
         m_hComm.Purge();
     }
-    bool lineWaitFailed = !m_hComm;
     for (;;) {
         uint32_t happened = 0;
         int index;
-        if (lineWaitFailed) {
+        if (!m_hComm || DeviceLost()) {
             index = WaitAny({&stopEvent_, &sendEvent_});
         } else {
             index = m_hComm.WaitEventOrLine({&stopEvent_, &sendEvent_}, &happened);
             if (index < 0) {
                 // A device that hung up or went away stays so; only stop and send remain.
-                ReportError("WaitCommEvent()", errno);
-                lineWaitFailed = true;
+                LoseDevice("WaitCommEvent()", errno);
                 continue;
             }
         }
@@ -263,10 +270,14 @@ void TSerialPort::DrainInput() {
             result = m_hComm.Read(chunk, kChunkSize);
         }
         if (result.failure != IoFailure::None) {
-            ReportError(result.failure == IoFailure::Completion
-                            ? "GetOverlappedResults() in ReadFile()"
-                            : "ReadFile()",
-                        result.error);
+            const char* operation = result.failure == IoFailure::Completion
+                                        ? "GetOverlappedResults() in ReadFile()"
+                                        : "ReadFile()";
+            if (DeviceGone(result.error)) {
+                LoseDevice(operation, result.error);
+                return;
+            }
+            ReportError(operation, result.error);
             continue;
         }
         if (result.count > 0) {
@@ -284,7 +295,7 @@ void TSerialPort::WritePending() {
         m_hComm.Purge();
         result = m_hComm.Write(sendBuffer_.get(), sendLength_);
     }
-    if (result.failure == IoFailure::Issue)
+    if (result.failure == IoFailure::Issue && !DeviceLost())
         ReportError("WriteFile()", result.error);
 }
 
@@ -302,7 +313,17 @@ void TSerialPort::Notify(uint32_t lineEvents) {
     }
 }
 
+void TSerialPort::LoseDevice(const char* operation, int errorCode) {
+    if (DeviceLost())
+        return;
+    ReportError(operation, errorCode);
+    // Only now: an owner that released the port while the box was up would wait on it forever.
+    lost_.store(true, std::memory_order_release);
+}
+
 void TSerialPort::ReportError(const char* operation, int errorCode) {
+    if (silent_.load(std::memory_order_acquire))
+        return;
     const QString text = QString("WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n")
                              .arg(QString::fromLatin1(operation), SystemErrorText(errorCode),
                                   QString::number(portnr_));
@@ -311,9 +332,11 @@ void TSerialPort::ReportError(const char* operation, int errorCode) {
         prompt_.Message(text, "Warning", Prompt::Icon::Warning);
         return;
     }
-    Prompt& prompt = prompt_;
-    RunOnThreadOf(context,
-                  [&prompt, text] { prompt.Message(text, "Warning", Prompt::Icon::Warning); });
+    // The owner may have begun to close while the warning waited for its turn.
+    RunOnThreadOf(context, [this, text] {
+        if (!silent_.load(std::memory_order_acquire))
+            prompt_.Message(text, "Warning", Prompt::Icon::Warning);
+    });
 }
 
 void TSerialPort::RunOnThreadOf(QObject* context, std::function<void()> work) {

@@ -93,6 +93,13 @@ public:
     int32_t ReceivedTotal() const { return receivedTotal_.load(std::memory_order_relaxed); }
     void ClosePort();
 
+    // Once the owner has begun to close, no warning may keep it waiting: none is shown after
+    // this. Closing and destroying the port do the same.
+    void SilenceWarnings() { silent_.store(true, std::memory_order_release); }
+    // The device hung up or went away (an unplugged adapter), after its one warning was shown.
+    // The port stays open to nothing; its owner releases it.
+    bool DeviceLost() const { return lost_.load(std::memory_order_acquire); }
+
 private:
     void MonitorThread();
     void DrainInput();
@@ -100,6 +107,8 @@ private:
     void Notify(uint32_t lineEvents);
     void WaitForMonitorEnd();
     void ReportError(const char* operation, int errorCode);
+    // The one warning of a device that is gone; what fails after it is not reported.
+    void LoseDevice(const char* operation, int errorCode);
     // Runs work on the thread of context and waits until it has run (a synchronous message).
     static void RunOnThreadOf(QObject* context, std::function<void()> work);
 
@@ -112,6 +121,8 @@ private:
     std::thread thread_;
     std::mutex portLock_;
     std::atomic<bool> threadRunning_{false};
+    std::atomic<bool> silent_{false};
+    std::atomic<bool> lost_{false};
     ManualResetEvent sendEvent_;
     ManualResetEvent stopEvent_;
     CommTimeouts timeouts_;

@@ -295,6 +295,21 @@ TEST_F(Window, NoPortMeansNoStart) {
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
 }
 
+void Pump(int ms, const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// What comes before the port's monitor runs is discarded: probe until a byte counts.
+bool BytesArrive(TfrmVYK10& w, PtyPair& pty) {
+    for (int i = 0; i < 100 && w.Port() && w.Port()->ReceivedTotal() == 0; ++i) {
+        pty.Send(" ");
+        Pump(50, [&] { return w.Port()->ReceivedTotal() > 0; });
+    }
+    return w.Port() && w.Port()->ReceivedTotal() > 0;
+}
+
 TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
     PtyPair pty;
     ASSERT_FALSE(pty.SlavePath().isEmpty());
@@ -304,23 +319,12 @@ TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
     EXPECT_EQ(w->statPanels[0]->text(), "COM7:230400");
     EXPECT_FALSE(w->ConnectAction->isEnabled());
     EXPECT_TRUE(w->DisconnectAction->isEnabled());
-    auto pump = [&](int ms, const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done() && timer.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    };
-    // What comes before the port's monitor runs is discarded: probe until a byte counts.
-    for (int i = 0; i < 100 && w->Port()->ReceivedTotal() == 0; ++i) {
-        pty.Send(" ");
-        pump(50, [&] { return w->Port()->ReceivedTotal() > 0; });
-    }
+    ASSERT_TRUE(BytesArrive(*w, pty));
     const int32_t before = w->Port()->ReceivedTotal();
-    ASSERT_GT(before, 0);
     ASSERT_TRUE(pty.Send(QByteArray(1000, ' ')));
-    pump(5000, [&] { return w->Port()->ReceivedTotal() >= before + 1000; });
+    Pump(5000, [&] { return w->Port()->ReceivedTotal() >= before + 1000; });
     const QString total = QString::number(w->Port()->ReceivedTotal()) + ",";
-    pump(1000, [&] { return w->statPanels[3]->text().startsWith(total); });
+    Pump(1000, [&] { return w->statPanels[3]->text().startsWith(total); });
     EXPECT_TRUE(w->statPanels[3]->text().startsWith(total))
         << w->statPanels[3]->text().toStdString();
 
@@ -336,8 +340,49 @@ TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
     const QString bytes = w->statPanels[3]->text();
     pty.Send(QByteArray(500, ' '));
-    pump(300, [] { return false; });
+    Pump(300, [] { return false; });
     EXPECT_EQ(w->statPanels[3]->text(), bytes) << "without a port the timer touches nothing";
+}
+
+// An adapter unplugged mid-stream and plugged in again: a new pseudo-terminal under the link.
+TEST_F(Window, AnUnpluggedAdapterWarnsOnceShowsTheClosedPortAndComesBackByItself) {
+    const QString link = dir.filePath("adapter");
+    auto first = std::make_unique<PtyPair>();
+    ASSERT_TRUE(QFile::link(first->SlavePath(), link));
+    auto w = Make(("[Ports]\nCOM7=" + link + "\n").toUtf8().constData());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ASSERT_TRUE(BytesArrive(*w, *first));
+
+    first->CloseMaster();
+    Pump(3000, [&] { return !w->PortOpen(); });
+    EXPECT_FALSE(w->PortOpen());
+    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(prompt.messages[0].text.startsWith("WARNING:  "));
+
+    first.reset();
+    PtyPair second;
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(second.SlavePath(), link));
+    Pump(3000, [&] { return w->PortOpen(); });
+    EXPECT_EQ(w->statPanels[0]->text(), "COM7:230400");
+    EXPECT_TRUE(BytesArrive(*w, second)) << "the live view resumes";
+    EXPECT_EQ(prompt.messages.size(), 1u);
+}
+
+// The console waited on a warning box after its window was gone.
+TEST_F(Window, AClosingWindowShowsNoPortWarning) {
+    PtyPair pty;
+    auto w = Make(("[Ports]\nCOM7=" + pty.SlavePath() + "\n").toUtf8().constData());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ASSERT_TRUE(BytesArrive(*w, pty));
+    w->close();
+    pty.CloseMaster();
+    Pump(500, [] { return false; });
+    w.reset();
+    EXPECT_TRUE(prompt.messages.empty()) << prompt.MessageTexts().join("|").toStdString();
 }
 
 TEST_F(Window, SettingsPageHidesTheZoomButtonsUntilItIsLeft) {

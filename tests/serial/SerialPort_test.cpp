@@ -420,4 +420,43 @@ TEST_F(SerialPortTest, MonitorWarningsAreShownOnTheOwnersThread) {
     EXPECT_EQ(prompt.messages.size(), 1u);
 }
 
+// An unplugged adapter: data was streaming, reads and the line wait fail, a command is sent
+// to the dead line; one warning in all, and the port says the device is lost.
+TEST_F(SerialPortTest, AnUnpluggedDeviceWarnsOnceAndIsReportedLost) {
+    TSerialPort port(prompt, &ini);
+    ASSERT_TRUE(Open(port));
+    Start(port);
+    EXPECT_FALSE(port.DeviceLost());
+    ASSERT_TRUE(pty.Send(Pattern(5000)));
+    pty.CloseMaster();
+    ASSERT_TRUE(PumpUntil([&] { return port.DeviceLost(); }));
+    port.SendBytes(QByteArray("#SF 7\r\n"));
+    PumpUntil([] { return false; }, 300);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(prompt.messages[0].text.startsWith("WARNING:  ")) << "the warning text stays";
+    port.ClosePort();
+    EXPECT_EQ(prompt.messages.size(), 1u);
+}
+
+// Closing waited on a warning box that came up after the window was gone.
+TEST_F(SerialPortTest, AWarningStillWaitingWhenClosingBeginsIsNeverShown) {
+    for (const bool closedByOwner : {false, true}) {
+        PtyPair line;
+        ini.WriteString("Ports", "COM80", line.SlavePath());
+        TSerialPort port(prompt, &ini);
+        ASSERT_TRUE(Open(port));
+        ASSERT_TRUE(port.StartMonitor());
+        std::this_thread::sleep_for(50ms);
+        // The hang-up's warning is handed to this thread, which does not look until it closes.
+        line.CloseMaster();
+        std::this_thread::sleep_for(300ms);
+        if (closedByOwner) {
+            port.SilenceWarnings();
+            PumpUntil([] { return false; }, 100);
+        }
+        port.ClosePort();
+        EXPECT_TRUE(prompt.messages.empty()) << closedByOwner;
+    }
+}
+
 }  // namespace
