@@ -1,18 +1,28 @@
 #include "DecodeCli.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <climits>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <ostream>
 
 namespace decodecli {
 namespace {
 
-constexpr char kUsage[] = "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE";
+constexpr char kUsage[] = "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n";
+constexpr char kHelp[] =
+    "Decodes a recorded scanner stream into one CSV line per record, after the header\n"
+    "laser,angle,distance,aux1,aux2,aux3.\n"
+    "\n"
+    "  --limit CM     distance limit in cm (default 6000, any signed 32-bit integer)\n"
+    "  --chunk BYTES  decode in consecutive pieces of this size, as the live console does\n"
+    "                 (a packet cut by a piece boundary is lost); default: the file as one\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 done, 1 the file cannot be read or the output cannot be written,\n"
+    "2 a bad option.\n";
+constexpr size_t kReadSize = size_t{1} << 20;
 
 template <typename T>
 bool ParseNumber(const std::string& text, T& value) {
@@ -21,27 +31,15 @@ bool ParseNumber(const std::string& text, T& value) {
     return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, Options& options) {
     bool haveFile = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--limit" || arg == "--chunk") {
+        if (arg == "--help") {
+            options.help = true;
+        } else if (arg == "--limit" || arg == "--chunk") {
             if (i + 1 == args.size())
                 return false;
             const std::string& value = args[++i];
@@ -60,68 +58,55 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
             haveFile = true;
         }
     }
-    return haveFile;
+    return haveFile || options.help;
 }
 
-std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit,
-                                    int chunk) {
-    std::vector<ScanPoint> points(bytes.size() / 3 + 1, ScanPoint{});
-    const TLaserDecode decoder;
-    const size_t step = chunk > 0 ? static_cast<size_t>(chunk) : bytes.size();
-    size_t used = 0;
-    for (size_t offset = 0; offset < bytes.size(); offset += step) {
-        const size_t length = std::min(step, bytes.size() - offset);
-        used +=
-            decoder.DecodeStream(points.data() + used, static_cast<int>(points.size() - used),
-                                 bytes.data() + offset, static_cast<int>(length), distanceLimit);
+bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
+              std::string& error) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
     }
-    points.resize(used);
-    return points;
-}
-
-void WriteCsv(const std::vector<ScanPoint>& points, std::ostream& out) {
-    out << "laser,angle,distance,aux1,aux2,aux3\n";
-    std::string line;
-    char number[16];
-    const auto field = [&](int64_t value, char separator) {
-        const auto end = std::to_chars(number, number + sizeof number, value).ptr;
-        line.append(number, end);
-        line.push_back(separator);
-    };
-    for (const ScanPoint& p : points) {
-        field(p.laser, ',');
-        field(p.angle, ',');
-        field(p.distance, ',');
-        field(p.aux1, ',');
-        field(p.aux2, ',');
-        field(p.aux3, '\n');
-        if (line.size() > (1 << 16)) {
-            out << line;
-            line.clear();
+    std::vector<uint8_t> bytes(kReadSize);
+    while (!output.Failed()) {
+        const size_t count = std::fread(bytes.data(), 1, bytes.size(), file.get());
+        if (count == 0 && std::ferror(file.get())) {
+            error = std::strerror(errno);
+            return false;
         }
+        if (count == 0)
+            break;
+        decoder.Append(bytes.data(), count);
     }
-    out << line;
+    decoder.EndBuffer();
+    return true;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Options options;
     if (!ParseArguments(args, options)) {
-        err << kUsage << '\n';
+        err << kUsage;
         return kUsageError;
     }
-    std::vector<uint8_t> bytes;
+    if (options.help) {
+        out << kUsage << kHelp << std::flush;
+        return out ? kOk : kFileError;
+    }
+    CsvWriter output(out);
+    WindowedDecoder decoder(
+        options.distanceLimit, options.chunk,
+        [&output](const ScanPoint* records, size_t count) { output.Write(records, count); });
     std::string error;
-    if (!ReadFile(options.file, bytes, error)) {
+    if (!FeedFile(options.file, decoder, output, error)) {
         err << "vyk-decode: cannot read " << options.file << ": " << error << '\n';
         return kFileError;
     }
-    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-        err << "vyk-decode: " << options.file << " is larger than 2 GiB\n";
+    if (!output.Flush()) {
+        err << "vyk-decode: cannot write the records: " << output.Error() << '\n';
         return kFileError;
     }
-    WriteCsv(DecodeBuffer(bytes, options.distanceLimit, options.chunk), out);
-    out.flush();
-    return out ? kOk : kFileError;
+    return kOk;
 }
 
 }  // namespace decodecli

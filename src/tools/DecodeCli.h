@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "Lasernode.h"
+#include "CsvWriter.h"
+#include "WindowedDecoder.h"
 
 namespace decodecli {
 
 struct Options {
     int32_t distanceLimit = 6000;
-    int chunk = 0;  // 0: the whole file in one call
+    int chunk = 0;  // 0: each buffer in one call
+    bool help = false;
     std::string file;
 };
 
@@ -22,12 +24,11 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
 // Returns false on a bad option or value.
 bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
-// Decodes as the programs do: one call for the whole buffer, or consecutive calls over
-// chunk-sized pieces, each writing from the next free slot of an array of size / 3 + 1 records.
-std::vector<ScanPoint> DecodeBuffer(const std::vector<uint8_t>& bytes, int32_t distanceLimit,
-                                    int chunk);
-
-void WriteCsv(const std::vector<ScanPoint>& points, std::ostream& out);
+// An input feeds the decoder its buffers (Append, then EndBuffer after each) and stops early
+// once the output has failed. A plain file is one buffer. Returns false with the system's
+// reason when the input cannot be read.
+bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
+              std::string& error);
 
 // The whole program: arguments without the program name.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

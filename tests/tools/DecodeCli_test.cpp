@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -122,6 +124,33 @@ TEST(DecodeCli, MissingFileNamesIt) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("/nonexistent/recording.bin"), std::string::npos);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST(DecodeCli, UnreadableInputsGiveAMessageAndExitOne) {
+    const Result directory = RunWith({"/tmp"});
+    EXPECT_EQ(directory.code, 1);
+    EXPECT_EQ(directory.out, "");
+    EXPECT_NE(directory.err.find("/tmp"), std::string::npos);
+    EXPECT_NE(directory.err.find(std::strerror(EISDIR)), std::string::npos);
+}
+
+TEST(DecodeCli, HelpGoesToStandardOutput) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"x", "--help"}}) {
+        const Result r = RunWith(args);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("usage: vyk-decode", 0), 0u);
+        EXPECT_NE(r.out.find("--chunk"), std::string::npos);
+    }
+}
+
+TEST(DecodeCli, AFullDiskIsReported) {
+    const TempFile file(Stream());
+    std::ofstream full("/dev/full", std::ios::binary);
+    ASSERT_TRUE(full.is_open());
+    std::ostringstream err;
+    EXPECT_EQ(decodecli::Run({file.path()}, full, err), 1);
+    EXPECT_NE(err.str().find(std::strerror(ENOSPC)), std::string::npos) << err.str();
 }
 
 TEST(DecodeCli, BadArgumentsGiveUsage) {
