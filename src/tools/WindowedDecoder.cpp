@@ -27,13 +27,13 @@ size_t CutPoint(const uint8_t* bytes, size_t count) {
         return last;
     // A line runs from a '#' to a CR or LF, or up to the next '#'.
     const size_t textEnd = count - kMinTextAfter;
+    if (std::memchr(bytes + last, scanner::kCommandStart, textEnd - last) == nullptr)
+        return textEnd;
     for (size_t cut = textEnd; cut >= last + kMinTextBefore; --cut) {
         const uint8_t before = bytes[cut - 1];
         if (bytes[cut] == scanner::kCommandStart || before == '\r' || before == '\n')
             return cut;
     }
-    if (std::memchr(bytes + last, scanner::kCommandStart, textEnd - last) == nullptr)
-        return textEnd;
     return last;
 }
 
