@@ -7,6 +7,8 @@
 #include <memory>
 #include <ostream>
 
+#include <sys/stat.h>
+
 namespace decodecli {
 namespace {
 
@@ -20,6 +22,7 @@ constexpr char kHelp[] =
     "                 (a packet cut by a piece boundary is lost); default: the file as one\n"
     "  --help         this text\n"
     "\n"
+    "A progress bar shows on stderr when it is a terminal and the records go elsewhere.\n"
     "Exit status: 0 done, 1 the file cannot be read or the output cannot be written,\n"
     "2 a bad option.\n";
 constexpr size_t kReadSize = size_t{1} << 20;
@@ -62,13 +65,17 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
 }
 
 bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
-              std::string& error) {
+              ProgressBar& progress, std::string& error) {
     const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode))
+        progress.Start(static_cast<uint64_t>(info.st_size));
     std::vector<uint8_t> bytes(kReadSize);
+    uint64_t done = 0;
     while (!output.Failed()) {
         const size_t count = std::fread(bytes.data(), 1, bytes.size(), file.get());
         if (count == 0 && std::ferror(file.get())) {
@@ -78,34 +85,43 @@ bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter
         if (count == 0)
             break;
         decoder.Append(bytes.data(), count);
+        done += count;
+        progress.Update(done);
     }
     decoder.EndBuffer();
     return true;
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool showProgress) {
     Options options;
     if (!ParseArguments(args, options)) {
         err << kUsage;
         return kUsageError;
     }
+    const auto writeFailed = [&err](const std::string& reason) {
+        err << "vyk-decode: cannot write the output: " << reason << '\n';
+        return kFileError;
+    };
     if (options.help) {
+        errno = 0;
         out << kUsage << kHelp << std::flush;
-        return out ? kOk : kFileError;
+        return out ? kOk : writeFailed(std::strerror(errno != 0 ? errno : EIO));
     }
     CsvWriter output(out);
     WindowedDecoder decoder(
         options.distanceLimit, options.chunk,
         [&output](const ScanPoint* records, size_t count) { output.Write(records, count); });
+    ProgressBar progress(err, showProgress);
     std::string error;
-    if (!FeedFile(options.file, decoder, output, error)) {
+    const bool read = FeedFile(options.file, decoder, output, progress, error);
+    progress.Finish();
+    if (!read) {
         err << "vyk-decode: cannot read " << options.file << ": " << error << '\n';
         return kFileError;
     }
-    if (!output.Flush()) {
-        err << "vyk-decode: cannot write the records: " << output.Error() << '\n';
-        return kFileError;
-    }
+    if (!output.Flush())
+        return writeFailed(output.Error());
     return kOk;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CsvWriter.h"
+#include "ProgressBar.h"
 #include "WindowedDecoder.h"
 
 namespace decodecli {
@@ -24,13 +25,14 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
 // Returns false on a bad option or value.
 bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
-// An input feeds the decoder its buffers (Append, then EndBuffer after each) and stops early
-// once the output has failed. A plain file is one buffer. Returns false with the system's
-// reason when the input cannot be read.
+// An input feeds the decoder its buffers (Append, then EndBuffer after each), shows how much of
+// it was read, and stops early once the output has failed. A plain file is one buffer.
+// Returns false with the system's reason when the input cannot be read.
 bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
-              std::string& error);
+              ProgressBar& progress, std::string& error);
 
-// The whole program: arguments without the program name.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole program: arguments without the program name. The progress bar goes to err.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool showProgress = false);
 
 }  // namespace decodecli

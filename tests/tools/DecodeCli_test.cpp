@@ -146,11 +146,22 @@ TEST(DecodeCli, HelpGoesToStandardOutput) {
 
 TEST(DecodeCli, AFullDiskIsReported) {
     const TempFile file(Stream());
-    std::ofstream full("/dev/full", std::ios::binary);
-    ASSERT_TRUE(full.is_open());
-    std::ostringstream err;
-    EXPECT_EQ(decodecli::Run({file.path()}, full, err), 1);
-    EXPECT_NE(err.str().find(std::strerror(ENOSPC)), std::string::npos) << err.str();
+    for (const auto& args : std::vector<std::vector<std::string>>{{file.path()}, {"--help"}}) {
+        std::ofstream full("/dev/full", std::ios::binary);
+        ASSERT_TRUE(full.is_open());
+        std::ostringstream err;
+        EXPECT_EQ(decodecli::Run(args, full, err), 1) << args[0];
+        EXPECT_NE(err.str().find(std::strerror(ENOSPC)), std::string::npos) << err.str();
+    }
+}
+
+TEST(DecodeCli, ProgressGoesToStderrAndIsClearedAtTheEnd) {
+    const TempFile file(Stream());
+    std::ostringstream out, err;
+    EXPECT_EQ(decodecli::Run({file.path()}, out, err, true), 0);
+    EXPECT_EQ(out.str(), RunWith({file.path()}).out);
+    EXPECT_NE(err.str().find("100%"), std::string::npos);
+    EXPECT_EQ(err.str().substr(err.str().size() - 4), "\r\033[K");
 }
 
 TEST(DecodeCli, BadArgumentsGiveUsage) {
