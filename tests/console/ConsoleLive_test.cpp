@@ -121,6 +121,18 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
 }
 #endif
 
+// True once the process catches the signal; a loaded or sanitized start can take seconds.
+bool CatchesSignal(qint64 pid, int number) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
+    }
+    return false;
+}
+
 // The program itself: a signal while the port dialog waits ends it with exit code 0 and
 // the INI file written, for each of the three signals.
 TEST(ConsoleProgram, SignalsEndItCleanlyWhileThePortDialogWaits) {
@@ -134,7 +146,11 @@ TEST(ConsoleProgram, SignalsEndItCleanlyWhileThePortDialogWaits) {
         program.setProcessEnvironment(env);
         program.start(exe, {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        program.waitForFinished(1500);  // the dialog is up by then
+        QElapsedTimer started;
+        started.start();
+        while (!CatchesSignal(program.processId(), number) && started.elapsed() < 20000)
+            program.waitForFinished(50);
+        program.waitForFinished(500);  // the dialog is up by then
         ASSERT_EQ(program.state(), QProcess::Running) << "it waits in the port dialog";
         kill(static_cast<pid_t>(program.processId()), number);
         ASSERT_TRUE(program.waitForFinished(10000)) << number;
