@@ -1,0 +1,115 @@
+#include "ScanExport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <cerrno>
+#include <charconv>
+
+namespace record {
+namespace {
+
+constexpr int kFirstInfoCode = 5760;
+const char kCompanyName[] = "VYK 激光扫描设备有限公司";
+const char kWebAddress[] = "www.vyk-scanner.example";
+
+int FindMarker(const ScanPoint* points, int from) {
+    for (int i = from; i >= 1; --i) {
+        if (points[i].angle == kRevolutionMarker)
+            return i;
+    }
+    return 0;
+}
+
+bool Exported(const ScanPoint& p) {
+    return p.angle < kFirstInfoCode && p.distance > 0;
+}
+
+// "%6d,     %0.3f\r\n" as C formats it, whatever the locale's decimal point.
+QString Row(const ScanPoint& p) {
+    const float degrees = static_cast<float>(p.angle) / 16.0f;
+    char angle[32];
+    const auto end = std::to_chars(angle, angle + sizeof angle, static_cast<double>(degrees),
+                                   std::chars_format::fixed, 3)
+                         .ptr;
+    return QString::asprintf("%6d,     ", p.distance) + QLatin1String(angle, end - angle) +
+           QStringLiteral("\r\n");
+}
+
+}  // namespace
+
+bool FindExportRange(const ScanPoint* points, int count, int& start, int& end) {
+    if (count <= 0)
+        return false;
+    end = FindMarker(points, count - 1);
+    start = end > 0 ? FindMarker(points, end - 1) : 0;
+    return end > 0;
+}
+
+QString ExportText(const ScanPoint* points, int count) {
+    int start = 0;
+    int end = 0;
+    if (!FindExportRange(points, count, start, end))
+        return {};
+    QString rows;
+    int rowCount = 0;
+    for (int i = start; i < end; ++i) {
+        if (!Exported(points[i]))
+            continue;
+        rows += Row(points[i]);
+        ++rowCount;
+    }
+    if (rowCount == 0)
+        return {};
+    QString text = QStringLiteral("\r\n") + QString::fromUtf8(kCompanyName) + "\r\n" +
+                   QStringLiteral("网址:") + QString::fromUtf8(kWebAddress) + "\r\n";
+    text += QStringLiteral("\r\n数据个数 ： %1 \r\n\r\n").arg(rowCount);
+    text += QStringLiteral("距离(厘米)  角度\r\n");
+    return text + rows;
+}
+
+QString ExportPath() {
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("vykdata.txt"));
+}
+
+bool WriteOwnFile(const QString& path, const QByteArray& bytes) {
+    // O_NONBLOCK keeps a FIFO planted under the name from blocking the open.
+    const int fd = open(QFile::encodeName(path).constData(),
+                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat status = {};
+    const bool own = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                     status.st_uid == geteuid() && status.st_nlink == 1;
+    const char* data = bytes.constData();
+    qsizetype left = own && ftruncate(fd, 0) == 0 ? bytes.size() : 0;
+    while (left > 0) {
+        const ssize_t n = write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;  // write errors go unreported; the file is still opened
+        data += n;
+        left -= n;
+    }
+    close(fd);
+    return own;
+}
+
+ExportResult ExportScan(const ScanPoint* points, int count,
+                        const std::function<bool(const QString&)>& open) {
+    const QString text = ExportText(points, count);
+    if (text.isEmpty())
+        return ExportResult::Nothing;
+    QStringEncoder encoder(QStringConverter::System);
+    const QString path = ExportPath();
+    if (!WriteOwnFile(path, encoder.encode(text)))
+        return ExportResult::Refused;
+    open(path);
+    return ExportResult::Opened;
+}
+
+}  // namespace record

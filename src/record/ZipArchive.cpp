@@ -1,0 +1,241 @@
+#include "ZipArchive.h"
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+#include <sys/stat.h>
+#include <zlib.h>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <new>
+
+namespace record {
+namespace {
+
+constexpr size_t kCopyBlock = 1 << 20;
+// Deflate cannot expand more than about 1032 to 1; a larger claim is not a real entry.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kZip64Threshold = 0xFFFFFFFFu;
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+zip_fileinfo FileInfo(time_t modified) {
+    zip_fileinfo info = {};
+    struct tm local = {};
+    localtime_r(&modified, &local);
+    info.tmz_date.tm_sec = local.tm_sec;
+    info.tmz_date.tm_min = local.tm_min;
+    info.tmz_date.tm_hour = local.tm_hour;
+    info.tmz_date.tm_mday = local.tm_mday;
+    info.tmz_date.tm_mon = local.tm_mon;
+    info.tmz_date.tm_year = local.tm_year + 1900;
+    return info;
+}
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+bool AppendFileToArchive(const std::string& archivePath, const std::string& filePath,
+                         std::string& error, int level) {
+    std::unique_ptr<FILE, FileCloser> source(std::fopen(filePath.c_str(), "rbe"));
+    struct stat status = {};
+    if (!source || fstat(fileno(source.get()), &status) != 0) {
+        error = "cannot read " + filePath;
+        return false;
+    }
+    struct stat archiveStatus = {};
+    const bool exists = stat(archivePath.c_str(), &archiveStatus) == 0;
+    // Adding in place writes the new entry over the old central directory and the whole
+    // directory after it; the entries before stay where they are.
+    zipFile zip =
+        zipOpen64(archivePath.c_str(), exists ? APPEND_STATUS_ADDINZIP : APPEND_STATUS_CREATE);
+    if (!zip) {
+        error = "cannot open the archive " + archivePath;
+        return false;
+    }
+    const std::string name = BaseName(filePath);
+    const zip_fileinfo info = FileInfo(status.st_mtime);
+    const int zip64 = static_cast<uint64_t>(status.st_size) >= kZip64Threshold;
+    bool ok = zipOpenNewFileInZip4_64(
+                  zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level, 0,
+                  -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                  IsAscii(name) ? 0 : ZipReader::kUtf8NameFlag, zip64) == ZIP_OK;
+    if (ok) {
+        std::vector<char> block(std::clamp<size_t>(status.st_size, 1, kCopyBlock));
+        size_t got = 0;
+        while (ok && (got = std::fread(block.data(), 1, block.size(), source.get())) > 0)
+            ok = zipWriteInFileInZip(zip, block.data(), static_cast<unsigned>(got)) == ZIP_OK;
+        ok = !std::ferror(source.get()) && ok;
+        ok = zipCloseFileInZip(zip) == ZIP_OK && ok;
+    }
+    ok = zipClose(zip, nullptr) == ZIP_OK && ok;
+    if (!ok)
+        error = "cannot add " + name + " to " + archivePath;
+    return ok;
+}
+
+bool LooksLikeZip(const uint8_t* bytes, size_t count) {
+    return count >= 4 && bytes[0] == 'P' && bytes[1] == 'K' &&
+           ((bytes[2] == 3 && bytes[3] == 4) || (bytes[2] == 5 && bytes[3] == 6));
+}
+
+bool IsSafeEntryName(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\')
+        return false;
+    if (name.size() > 1 && name[1] == ':')
+        return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+ZipReader::ZipReader(const std::string& path) {
+    // minizip misses an end record at offset 0, which is all an archive without entries holds.
+    if (std::unique_ptr<FILE, FileCloser> plain{std::fopen(path.c_str(), "rbe")}) {
+        uint8_t head[4] = {};
+        empty_ = std::fread(head, 1, sizeof head, plain.get()) == sizeof head && head[0] == 'P' &&
+                 head[1] == 'K' && head[2] == 5 && head[3] == 6;
+        if (empty_)
+            return;
+    }
+    file_ = unzOpen64(path.c_str());
+    if (!file_) {
+        error_ = "not a ZIP archive or damaged: " + path;
+        return;
+    }
+    if (!List()) {
+        unzClose(file_);
+        file_ = nullptr;
+    }
+}
+
+ZipReader::~ZipReader() {
+    if (file_)
+        unzClose(file_);
+}
+
+bool ZipReader::Fail(const std::string& text) {
+    error_ = text;
+    return false;
+}
+
+bool ZipReader::List() {
+    unz_global_info64 global = {};
+    if (unzGetGlobalInfo64(file_, &global) != UNZ_OK)
+        return Fail("damaged central directory");
+    if (global.number_entry == 0)
+        return true;
+    int status = unzGoToFirstFile(file_);
+    while (status == UNZ_OK) {
+        unz_file_info64 info = {};
+        char name[1024];
+        if (unzGetCurrentFileInfo64(file_, &info, name, sizeof name, nullptr, 0, nullptr, 0) !=
+            UNZ_OK)
+            return Fail("damaged central directory");
+        unz64_file_pos pos = {};
+        unzGetFilePos64(file_, &pos);
+        Entry entry;
+        entry.name.assign(name, std::min<size_t>(info.size_filename, sizeof name - 1));
+        entry.size = info.uncompressed_size;
+        entry.packedSize = info.compressed_size;
+        entry.method = info.compression_method;
+        entry.flag = info.flag;
+        entry.directoryPos = pos.pos_in_zip_directory;
+        entry.entryNumber = pos.num_of_file;
+        entries_.push_back(std::move(entry));
+        status = unzGoToNextFile(file_);
+    }
+    if (status != UNZ_END_OF_LIST_OF_FILE)
+        return Fail("damaged central directory");
+    return true;
+}
+
+ZipReader::Result ZipReader::ReadEntry(int index, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    if (!file_ || index < 0 || index >= EntryCount()) {
+        Fail("no such entry");
+        return Result::Failed;
+    }
+    const Entry& entry = entries_[index];
+    const std::string what = "entry " + entry.name + ": ";
+    if (!IsSafeEntryName(entry.name)) {
+        Fail(what + "its name leads outside the archive's folder");
+        return Result::Failed;
+    }
+    if (entry.flag & 1) {
+        Fail(what + "encrypted");
+        return Result::Failed;
+    }
+    if (entry.method != 0 && entry.method != Z_DEFLATED) {
+        Fail(what + "compression method " + std::to_string(entry.method) + " is not supported");
+        return Result::Failed;
+    }
+    const bool sizesAgree = entry.method == 0 ? entry.size == entry.packedSize
+                                              : entry.size / kMaxDeflateRatio <= entry.packedSize;
+    if (!sizesAgree) {
+        Fail(what + "its sizes disagree");
+        return Result::Failed;
+    }
+    if (entry.size > maxBytes) {
+        Fail(what + "too large for memory");
+        return Result::TooLarge;
+    }
+    try {
+        bytes.resize(entry.size);
+    } catch (const std::bad_alloc&) {
+        Fail(what + "too large for memory");
+        return Result::TooLarge;
+    }
+    unz64_file_pos pos = {entry.directoryPos, entry.entryNumber};
+    if (unzGoToFilePos64(file_, &pos) != UNZ_OK || unzOpenCurrentFile(file_) != UNZ_OK) {
+        Fail(what + "damaged local header");
+        return Result::Failed;
+    }
+    // minizip never writes past the declared size, so a longer stream shows as a CRC error.
+    uint64_t got = 0;
+    int read = 1;
+    while (got < entry.size && read > 0) {
+        const uint64_t want = std::min<uint64_t>(entry.size - got, kCopyBlock);
+        read = unzReadCurrentFile(file_, bytes.data() + got, static_cast<unsigned>(want));
+        if (read > 0)
+            got += static_cast<uint64_t>(read);
+    }
+    const int closed = unzCloseCurrentFile(file_);
+    if (read < 0) {
+        Fail(what + "damaged data (error " + std::to_string(read) + ")");
+    } else if (got < entry.size) {
+        Fail(what + "holds less data than its declared size");
+    } else if (closed == UNZ_CRCERROR) {
+        Fail(what + "checksum mismatch");
+    } else if (closed != UNZ_OK) {
+        Fail(what + "damaged data");
+    } else {
+        return Result::Ok;
+    }
+    bytes.clear();
+    return Result::Failed;
+}
+
+}  // namespace record
