@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -19,7 +20,10 @@
 #include "AppPaths.h"
 #include "DesktopOpen.h"
 #include "IniFile.h"
+#include "Logfile.h"
+#include "Progressdlg.h"
 #include "Prompt.h"
+#include "ScanExport.h"
 #include "ScannerInterface.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
@@ -48,6 +52,8 @@ constexpr int kOpenPortEventMask = 9;
 constexpr int kSendBufferSize = 65536;
 constexpr int kTimerIntervalMs = 20;
 constexpr char kNotYet[] = "%1尚未提供。";
+constexpr char kHistoryFilter[] =
+    "激光压缩数据文件 (*.Zip);;激光数据文件 (*.000);;所有文件 (*)";
 
 }  // namespace
 
@@ -78,11 +84,11 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       ini_(std::make_unique<IniFile>(options_.iniPath)),
+      ownPrompt_(options_.prompt ? nullptr : std::make_unique<WidgetPrompt>(this)),
+      prompt_(options_.prompt ? options_.prompt : ownPrompt_.get()),
       loop_(store, decoder_),
-      reconnect_([this] { return ReopenPort(); }) {
-    if (!options_.prompt)
-        ownPrompt_ = std::make_unique<WidgetPrompt>(this);
-    prompt_ = options_.prompt ? options_.prompt : ownPrompt_.get();
+      reconnect_([this] { return ReopenPort(); }),
+      replay_(store, decoder_, *prompt_, historyFile) {
     if (!options_.portSource.probe)
         options_.portSource = setport::SystemPortSource(ini_.get());
     if (!options_.openFile)
@@ -103,6 +109,16 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     ShowZoomStatus();
     nbMain->setCurrentIndex(0);
     loop_.showLatest = [this] { ShowLatest(); };
+    loop_.recorder = [this](const uint8_t* bytes, int count) {
+        if (logFile_)
+            logFile_->WriteStream(bytes, count);
+    };
+    replay_.showPath = [this](const QString& text) { statPanels[7]->setText(text); };
+    frmFileProcess = new record::TfrmFileProcess(this);
+    decoder_.SetProgressReport([this](const char* label, int step, int steps) {
+        frmFileProcess->ReportProgress(QString::fromUtf8(label), step, steps);
+    });
+    ShowRecordButton(kImageRecordIdle);
     tmrComport->start();
     FormCreate();
 }
@@ -121,10 +137,10 @@ void TfrmVYK10::BuildControls() {
 
     btnOpenFile = toolbar->addAction(QStringLiteral("打开"));
     btnOpenFile->setToolTip(QStringLiteral("打开历史文件"));
-    connect(btnOpenFile, &QAction::triggered, this, [this] { ShowLater("历史文件回放"); });
+    connect(btnOpenFile, &QAction::triggered, this, &TfrmVYK10::btnOpenFileClick);
     btnOpenSaveLogFile = toolbar->addAction(QStringLiteral("录制"));
     btnOpenSaveLogFile->setToolTip(QStringLiteral("设置保存文件名"));
-    connect(btnOpenSaveLogFile, &QAction::triggered, this, [this] { ShowLater("数据录制"); });
+    connect(btnOpenSaveLogFile, &QAction::triggered, this, &TfrmVYK10::btnOpenSaveLogFileClick);
     btn2 = toolbar->addAction(QStringLiteral("停止"));
     connect(btn2, &QAction::triggered, this, [this] { SendDirect(scanner::kCmdMotorStop); });
     btn3 = toolbar->addAction(QStringLiteral("运行"));
@@ -158,6 +174,7 @@ void TfrmVYK10::BuildControls() {
     Image2 = new ScanImage(pnlGragh);
     scrlbrHisLog = new QScrollBar(Qt::Horizontal, graphPage);
     scrlbrHisLog->setEnabled(false);
+    connect(scrlbrHisLog, &QScrollBar::valueChanged, this, &TfrmVYK10::scrlbrHisLogChange);
     graphLayout->addWidget(LabelGraphData);
     graphLayout->addWidget(pnlGragh, 1);
     graphLayout->addWidget(scrlbrHisLog);
@@ -237,6 +254,7 @@ void TfrmVYK10::FormCreate() {
     settings = LoadSettings(*ini_, windowTitle());
     setWindowTitle(settings.caption);
     loop_.distanceLimit = settings.distanceLimit;
+    replay_.distanceLimit = settings.distanceLimit;
     btnOpenFile->setVisible(settings.HistoryButtonVisible());
     ShowTimeButtons(settings.viewType, false);
 
@@ -249,6 +267,8 @@ void TfrmVYK10::FormDestroy() {
     SaveExitSettings(*ini_, settings);
     tmrComport->stop();
     ReleasePort();
+    // Packs the recording's last segment.
+    logFile_.reset();
     store.pointCount = 0;
     graph_.reset();
 }
@@ -348,6 +368,9 @@ void TfrmVYK10::ShowLatest() {
 }
 
 void TfrmVYK10::RedrawView() {
+    // A load in progress owns the buffer until it is decoded.
+    if (replay_.Busy())
+        return;
     const int length = store.ClampViewWindow();
     if (graph_) {
         graph_->Draw(store.pointBuffer.data() + store.viewStart, store.viewStart, length);
@@ -440,7 +463,8 @@ void TfrmVYK10::Image2MouseMove(int x, int y) {
 void TfrmVYK10::Image2MouseDown(Qt::MouseButton button, int x, int y, QPoint globalPos) {
     switch (button) {
         case Qt::MiddleButton:
-            store.pointCount = 0;
+            if (!replay_.Busy())
+                store.pointCount = 0;
             break;
         case Qt::RightButton:
             if (settings.PopupAvailable() && historyFile.isEmpty())
@@ -509,6 +533,7 @@ void TfrmVYK10::SystemCommand(int command) {
         case kCmdDistanceLimit:
             if (AskDistanceLimit(*prompt_, settings.distanceLimit)) {
                 loop_.distanceLimit = settings.distanceLimit;
+                replay_.distanceLimit = settings.distanceLimit;
                 SaveDistanceLimit(*ini_, settings.distanceLimit);
             }
             break;
@@ -561,6 +586,101 @@ void TfrmVYK10::ShowSettingsPage(bool on) {
     btnOpenSaveLogFile->setEnabled(true);
     ButtonTimeZoomUp->setVisible(btnOpenFile->isEnabled());
     ButtonTimeZoomDown->setVisible(btnOpenFile->isEnabled());
+}
+
+void TfrmVYK10::btnOpenSaveLogFileClick() {
+    if (settings.viewType == vykgraph::kViewCircle) {
+        ExportScan();
+        return;
+    }
+    if (logFile_) {
+        logFile_.reset();
+        historyFile.clear();
+        statPanels[7]->clear();
+        ShowRecordButton(kImageRecordIdle);
+    }
+    const QString chosen = prompt_->SaveFileName(
+        QString(), QFileInfo(historyFile).path(), QStringLiteral("激光压缩数据文件 (*.Zip)"));
+    if (chosen.isEmpty())
+        return;
+    const QString name = record::ChangeFileExt(chosen, QStringLiteral(".Zip"));
+    if (QFileInfo::exists(name)) {
+        prompt_->Message(name + QStringLiteral(" 已经存在！"));
+        return;
+    }
+    auto logFile = std::make_unique<record::TLogFile>(name, record::kLogBufferSize,
+                                                      options_.segmentLimit, record::kArchiveCount);
+    if (!logFile->HasBuffer()) {
+        statPanels[7]->setText(QStringLiteral("Create Save LogFile Failed！"));
+        return;
+    }
+    logFile_ = std::move(logFile);
+    statPanels[7]->setText(name);
+    ShowRecordButton(kImageRecording);
+}
+
+void TfrmVYK10::ShowRecordButton(int image) {
+    recordButtonImage = image;
+    btnOpenSaveLogFile->setIcon(style()->standardIcon(
+        image == kImageRecording ? QStyle::SP_MediaStop : QStyle::SP_DialogSaveButton));
+}
+
+void TfrmVYK10::ExportScan() {
+    record::ExportScan(store.pointBuffer.data(), store.pointCount, options_.openFile);
+}
+
+void TfrmVYK10::btnOpenFileClick() {
+    if (replay_.Busy())
+        return;
+    if (store.pointBuffer.empty()) {
+        prompt_->Message(QStringLiteral("内存申请失败，请重新启动电脑再试一试！"));
+        return;
+    }
+    const QString path = prompt_->OpenFileName(QString(), QFileInfo(historyFile).path(),
+                                               QString::fromUtf8(kHistoryFilter));
+    if (path.isEmpty())
+        return;
+    historyFile = path;
+    LeaveLiveOperation();
+    LoadResult result;
+    if (HistoryReplay::IsArchivePath(path)) {
+        result = replay_.LoadArchiveEntry(0);
+    } else {
+        result = replay_.LoadHistoryFile(path);
+        replay_.archiveEntryCount = 0;
+        statPanels[7]->setText(path);
+    }
+    if (result != LoadResult::Loaded)
+        return;
+    store.viewStart = 0;
+    store.viewLength = graph_->PointsPerView();
+    RedrawView();
+    scrollGuard = false;
+    scrlbrHisLog->setMaximum(store.pointCount);
+    scrlbrHisLog->setValue(0);
+    scrollGuard = true;
+}
+
+// Live operation does not come back in this run.
+void TfrmVYK10::LeaveLiveOperation() {
+    btn2->setVisible(false);
+    btn3->setVisible(false);
+    btnOpenSaveLogFile->setVisible(false);
+    for (QAction* item : pm1->actions()) item->setVisible(false);
+    tmrComport->stop();
+    ReleasePort();
+    ShowPortStatus();
+    scrlbrHisLog->setEnabled(true);
+}
+
+void TfrmVYK10::scrlbrHisLogChange() {
+    if (!scrollGuard || replay_.Busy())
+        return;
+    const int position = scrlbrHisLog->value();
+    if (position < store.pointCount && position != store.viewStart) {
+        store.viewStart = position;
+        RedrawView();
+    }
 }
 
 void TfrmVYK10::SendDirect(const char* command) {

@@ -10,8 +10,10 @@
 
 #include "Acquisition.h"
 #include "ConsoleSettings.h"
+#include "HistoryReplay.h"
 #include "Interaction.h"
 #include "Lasernode.h"
+#include "Logfile.h"
 #include "PortReconnect.h"
 #include "Setportdlg.h"
 
@@ -29,6 +31,10 @@ class SystemMenu;
 class TSerialPort;
 class TVykGraph;
 class WidgetPrompt;
+
+namespace record {
+class TfrmFileProcess;
+}  // namespace record
 
 namespace console {
 
@@ -58,6 +64,7 @@ struct ConsoleOptions {
     std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
     // Empty: a plain TSerialPort. Throws std::bad_alloc when the object cannot be had.
     std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
+    int32_t segmentLimit = record::kSegmentLimit;  // of a recording's segment files
 };
 
 class TfrmVYK10 : public QMainWindow {
@@ -99,6 +106,11 @@ public:
     void mniN5Click();
     void ShowSettingsPage(bool on);
 
+    void btnOpenSaveLogFileClick();
+    void btnOpenFileClick();
+    void scrlbrHisLogChange();
+    void ExportScan();
+
     // State and controls, open to the tests as a form's published parts are.
     PointStore store;
     ConsoleSettings settings;
@@ -112,12 +124,18 @@ public:
     WheelGate wheelDown;
     WheelGate wheelUp;
     uint8_t portNumber = 0;
+    int recordButtonImage = kImageRecordIdle;
+
+    static constexpr int kImageRecordIdle = 8;
+    static constexpr int kImageRecording = 30;
 
     TVykGraph* Graph() const { return graph_.get(); }
     AcquisitionLoop& Loop() { return loop_; }
     bool PortOpen() const { return port_ != nullptr; }
     const TSerialPort* Port() const { return port_.get(); }
     IniFile& Ini() { return *ini_; }
+    const record::TLogFile* Recording() const { return logFile_.get(); }
+    HistoryReplay& Replay() { return replay_; }
 
     QAction* ConnectAction = nullptr;
     QAction* DisconnectAction = nullptr;
@@ -147,6 +165,7 @@ public:
     QAction* mniN5 = nullptr;
     SystemMenu* systemMenu = nullptr;
     QToolButton* btnExitSet = nullptr;
+    record::TfrmFileProcess* frmFileProcess = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -165,6 +184,8 @@ private:
     bool StartPort(TSerialPort& port);
     std::unique_ptr<TSerialPort> ReopenPort();
     void ShowLater(const char* what);
+    void ShowRecordButton(int image);
+    void LeaveLiveOperation();
 
     ConsoleOptions options_;
     std::unique_ptr<IniFile> ini_;
@@ -175,6 +196,8 @@ private:
     std::unique_ptr<TVykGraph> graph_;
     AcquisitionLoop loop_;
     PortReconnect reconnect_;
+    std::unique_ptr<record::TLogFile> logFile_;
+    HistoryReplay replay_;
 };
 
 }  // namespace console

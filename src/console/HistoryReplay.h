@@ -1,0 +1,51 @@
+#pragma once
+
+// Loading a recording into the point buffer: a raw stream file, or an entry of a ZIP
+// recording read into memory (nothing is extracted to disk). Sizes are checked against the
+// machine's memory before anything large is allocated.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "Acquisition.h"
+#include "Lasernode.h"
+
+class Prompt;
+
+namespace console {
+
+enum class LoadResult { Loaded, NoData, Failed };
+
+class HistoryReplay {
+public:
+    HistoryReplay(PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
+                  QString& historyFile);
+
+    // Bytes the machine can still give; tests put a small figure here.
+    std::function<uint64_t()> availableMemory;
+    // Status panel 7.
+    std::function<void(const QString&)> showPath;
+    int32_t distanceLimit = 6000;
+    int archiveEntryCount = 0;
+
+    LoadResult LoadHistoryFile(const QString& path);
+    LoadResult LoadArchiveEntry(int index);
+    // True while a load runs; the decoder's progress report lets other handlers run meanwhile.
+    bool Busy() const { return busy_; }
+
+    static bool IsArchivePath(const QString& path);
+
+private:
+    LoadResult Decode(std::vector<uint8_t>& bytes);
+    uint64_t FileBudget() const;
+
+    PointStore& store_;
+    const TLaserDecode& decoder_;
+    Prompt& prompt_;
+    QString& historyFile_;
+    bool busy_ = false;
+};
+
+}  // namespace console

@@ -1,0 +1,216 @@
+#include "HistoryReplay.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+#include "Laserencode.h"
+#include "RecordTestSupport.h"
+#include "ScriptedPrompt.h"
+
+using namespace console;
+
+namespace {
+
+// n 4-byte packets at distances first, first + 1, ...
+QByteArray Packets(int n, int first = 100) {
+    QByteArray bytes;
+    bytes.reserve(n * 4);
+    for (int i = 0; i < n; ++i) {
+        const auto packet = laserencode::EncodePacket4(first + i % 3000, (i * 16) % 5760);
+        bytes.append(reinterpret_cast<const char*>(packet.data()), 4);
+    }
+    return bytes;
+}
+
+class Replay : public ::testing::Test {
+protected:
+    Replay() : store(1000000), replay(store, decoder, prompt, historyFile) {
+        replay.showPath = [this](const QString& text) { panel = text; };
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    void Archive(const QString& archive, const QString& entry, const QByteArray& bytes) {
+        WriteAll(Path(entry), bytes);
+        std::string error;
+        ASSERT_TRUE(record::AppendFileToArchive(QFile::encodeName(Path(archive)).toStdString(),
+                                                QFile::encodeName(Path(entry)).toStdString(),
+                                                error));
+        QFile::remove(Path(entry));
+    }
+    QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files); }
+
+    QTemporaryDir dir;
+    PointStore store;
+    TLaserDecode decoder;
+    ScriptedPrompt prompt;
+    QString historyFile;
+    QString panel;
+    HistoryReplay replay;
+};
+
+TEST_F(Replay, TheBufferGrowsOnlyForAFileBeyondThreeBytesPerRecord) {
+    const struct {
+        int bytes;
+        int capacity;
+    } cases[] = {{3000000, 1000000}, {3000001, 1000001}};
+    for (const auto& c : cases) {
+        PointStore fresh(1000000);
+        std::swap(store, fresh);
+        QByteArray data = Packets(750000);
+        data.append(QByteArray(c.bytes - data.size(), '\0'));
+        WriteAll(Path("run.000"), data);
+        EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Loaded);
+        EXPECT_EQ(store.pointCapacity, c.capacity) << c.bytes;
+        EXPECT_EQ(static_cast<int>(store.pointBuffer.size()), c.capacity);
+        EXPECT_EQ(store.pointCount, 750000);
+        EXPECT_EQ(store.pointBuffer[749999].distance, 100 + 749999 % 3000);
+    }
+    EXPECT_EQ(historyFile, Path("run.000"));
+    EXPECT_EQ(panel, Path("run.000"));
+}
+
+TEST_F(Replay, FilesThatCannotBeLoadedSayWhy) {
+    QDir(dir.path()).mkdir("folder.000");
+    WriteAll(Path("empty.000"), {});
+    WriteAll(Path("noise.000"), QByteArray(5000, '\x55'));
+    const struct {
+        const char* name;
+        const char* message;
+        LoadResult result;
+    } cases[] = {
+        {"missing.000", "文件不存在！", LoadResult::Failed},
+        {"folder.000", "文件打开失败！", LoadResult::Failed},
+        {"empty.000", "文件无数据！", LoadResult::NoData},
+        {"noise.000", "文件无数据！", LoadResult::NoData},
+    };
+    for (const auto& c : cases) {
+        prompt.messages.clear();
+        EXPECT_EQ(replay.LoadHistoryFile(Path(c.name)), c.result) << c.name;
+        EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8(c.message)}) << c.name;
+        EXPECT_EQ(store.pointCount, 0);
+    }
+}
+
+TEST_F(Replay, AFileTheMemoryCannotHoldIsRefusedBeforeAllocating) {
+    WriteAll(Path("run.000"), Packets(750000) + "x");
+    store.pointCount = 5;
+    replay.availableMemory = [] { return uint64_t{1} << 20; };
+    EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Failed);
+    EXPECT_EQ(prompt.MessageTexts(),
+              QStringList{QString::fromUtf8("申请内存失败，不能打开文件！")});
+    EXPECT_EQ(store.pointCount, 5) << "the old points stay";
+    EXPECT_EQ(store.pointCapacity, 1000000);
+    EXPECT_EQ(historyFile, Path("run.000"));
+
+    // The bytes fit, the larger point buffer does not, even with the old one given back.
+    PointStore small(1000);
+    std::swap(store, small);
+    WriteAll(Path("run.000"), Packets(7500) + "x");
+    prompt.messages.clear();
+    replay.availableMemory = [] { return uint64_t{100000}; };
+    EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Failed);
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("申请内存错误，请退出程序!")});
+    EXPECT_TRUE(store.pointBuffer.empty());
+    EXPECT_EQ(store.pointCapacity, 0);
+    EXPECT_EQ(store.pointCount, 0);
+}
+
+TEST_F(Replay, ADecoderErrorLeavesNoBuffer) {
+    WriteAll(Path("run.000"), Packets(200000));
+    decoder.SetProgressReport([](const char*, int, int) { throw std::runtime_error("stop"); });
+    EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Failed);
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("解析错误！")});
+    EXPECT_TRUE(store.pointBuffer.empty());
+    EXPECT_EQ(store.pointCapacity, 0);
+    EXPECT_EQ(store.pointCount, 0);
+    EXPECT_FALSE(replay.Busy());
+}
+
+TEST_F(Replay, ProgressIsReportedWhileTheLoadHoldsTheBuffer) {
+    WriteAll(Path("run.000"), Packets(200000));
+    std::vector<int> steps;
+    decoder.SetProgressReport([&](const char* label, int step, int total) {
+        EXPECT_TRUE(replay.Busy());
+        EXPECT_STREQ(label, TLaserDecode::kProgressLabel);
+        EXPECT_EQ(total, 800000 >> 18);
+        steps.push_back(step);
+    });
+    EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Loaded);
+    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3}));
+    EXPECT_FALSE(replay.Busy());
+}
+
+TEST_F(Replay, TheFirstEntryOfAnArchiveIsReadInMemoryAndNothingIsLeftBeside) {
+    Archive("run.Zip", "run.000", Packets(1000, 100));
+    Archive("run.Zip", "run.001", Packets(500, 2000));
+    // A segment file of an unfinished recording lies beside the archive.
+    WriteAll(Path("run.000"), "unfinished");
+    historyFile = Path("run.Zip");
+    EXPECT_EQ(replay.LoadArchiveEntry(0), LoadResult::Loaded);
+    EXPECT_EQ(store.pointCount, 1000) << "the first entry only";
+    EXPECT_EQ(store.pointBuffer[0].distance, 100);
+    EXPECT_EQ(replay.archiveEntryCount, 2);
+    EXPECT_EQ(panel, Path("run.000") + " , 0/2:run.000");
+    EXPECT_EQ(Files(), (QStringList{"run.000", "run.Zip"}));
+    EXPECT_EQ(ReadAll(Path("run.000")), "unfinished");
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+TEST_F(Replay, AnArchiveWithoutEntriesLoadsNothingAndSaysNothing) {
+    WriteAll(Path("empty.Zip"), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+    historyFile = Path("empty.Zip");
+    panel = "before";
+    EXPECT_EQ(replay.LoadArchiveEntry(0), LoadResult::Failed);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(panel, "before");
+    EXPECT_EQ(replay.archiveEntryCount, 0);
+}
+
+TEST_F(Replay, BadArchivesShowTheirErrorAndLoadNothing) {
+    Archive("good.Zip", "abcd", Packets(1000));
+    QByteArray good = ReadAll(Path("good.Zip"));
+    QByteArray climbing = good;
+    climbing.replace("abcd", "../x");
+    QByteArray bomb = good;
+    const qsizetype central = bomb.indexOf(QByteArray("PK\x01\x02", 4));
+    const uint32_t huge = 0xFFFFFF00u;
+    std::memcpy(bomb.data() + central + 24, &huge, 4);
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        const char* message;
+    } cases[] = {
+        {"truncated", good.left(good.size() - 30), "not a ZIP archive"},
+        {"not an archive", Packets(100), "not a ZIP archive"},
+        {"entry ../x", climbing, "outside"},
+        {"absurd size", bomb, "sizes disagree"},
+    };
+    for (const auto& c : cases) {
+        WriteAll(Path("bad.Zip"), c.bytes);
+        historyFile = Path("bad.Zip");
+        store.pointCount = 7;
+        prompt.messages.clear();
+        EXPECT_EQ(replay.LoadArchiveEntry(0), LoadResult::Failed) << c.what;
+        ASSERT_EQ(prompt.messages.size(), 1u) << c.what;
+        EXPECT_TRUE(prompt.messages[0].text.startsWith(Path("bad.Zip"))) << c.what;
+        EXPECT_TRUE(prompt.messages[0].text.contains(c.message))
+            << c.what << ": " << prompt.messages[0].text.toStdString();
+        EXPECT_EQ(store.pointCount, 7) << c.what;
+    }
+    EXPECT_EQ(Files(), (QStringList{"bad.Zip", "good.Zip"}));
+}
+
+TEST_F(Replay, AnEntryLargerThanTheMemoryIsRefusedWithTheFileMessage) {
+    Archive("run.Zip", "run.000", Packets(300000));
+    historyFile = Path("run.Zip");
+    replay.availableMemory = [] { return uint64_t{1} << 20; };
+    EXPECT_EQ(replay.LoadArchiveEntry(0), LoadResult::Failed);
+    EXPECT_EQ(prompt.MessageTexts(),
+              QStringList{QString::fromUtf8("申请内存失败，不能打开文件！")});
+}
+
+}  // namespace
