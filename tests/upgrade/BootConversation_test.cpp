@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BootProtocol.h"
+#include "BootTexts.h"
 
 namespace {
 
@@ -79,13 +80,7 @@ public:
     std::vector<BootAction> actions;
 };
 
-const QString kRequest = QStringLiteral("收到升级请求");
-const QString kAnswered = QStringLiteral("应答文件信息请求");
-const QString kStart = QStringLiteral("开始传输文件，请不要退出程序");
-const QString kTransferred = QStringLiteral("传输文件完成");
-const QString kProgramming = QStringLiteral("开始升级，请不要断电,并耐心等待...");
-const QString kCheckError = QStringLiteral("校验错误，请重新断电测试");
-const QString kDone = QStringLiteral("升级完成!");
+using namespace boottexts;
 
 Bytes Pattern(size_t size) {
     Bytes bytes(size);
