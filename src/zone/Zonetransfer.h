@@ -1,0 +1,72 @@
+#pragma once
+
+// Sends the queued zone commands one at a time, each again at every send step until a line
+// ending in "ok" acknowledges it, and counts what a transfer has sent.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "Commandqueue.h"
+#include "Zonetable.h"
+
+// What the transfer needs of the serial port.
+class CommandLink {
+public:
+    virtual ~CommandLink() = default;
+    virtual bool IsOpen() const = 0;
+    virtual void Send(const QByteArray& bytes) = 0;
+};
+
+class TZoneTransfer {
+public:
+    // The zone tool runs one send step every 32 ticks of its timer.
+    static constexpr int kTicksPerStep = 32;
+    // How many send steps an "ok" that may answer a command sent at once stays expected.
+    static constexpr int kDirectAckSteps = 2;
+
+    explicit TZoneTransfer(CommandLink& link) : link_(link) {}
+
+    // Dropped without a word when the port is not open, the command is too long or the queue
+    // is full.
+    void QueueCommand(const QByteArray& command);
+    void QueueZoneCommands(const ZoneTable& table, int z);
+    int PendingCommands() const { return queue_.PendingCommands(); }
+    QByteArray Head() const { return queue_.Head(); }
+
+    // After a zone save has queued its lines: the count the progress shows against.
+    int BeginUpload();
+    int UploadTotal() const { return uploadTotal_; }
+    // The force-output button: "#BR" with the rate and "#SU"; false when rateText is no integer.
+    bool ForceOutput(const QString& rateText);
+
+    // A command sent at once, outside the queue (motor, read-back, typed text). The scanner may
+    // answer it with "ok", which must not pass for the head's acknowledgement.
+    void SendNow(const QByteArray& command);
+
+    // Timer tick: a send step on every 32nd.
+    void Tick();
+    // Advances past an acknowledged head, then sends the head.
+    void SendStep();
+
+    // A received line that ends in "ok".
+    void Acknowledge();
+    bool AckReceived() const { return ackReceived_; }
+    // How often the head has gone out since it became the head.
+    int HeadSends() const { return headSends_; }
+
+    // Called with each command sent from the queue, and with the commands sent so far of the
+    // current upload after each acknowledged one.
+    std::function<void(const QByteArray&)> onSent;
+    std::function<void(int)> onProgress;
+
+private:
+    CommandLink& link_;
+    TCommandQueue queue_;
+    bool ackReceived_ = false;
+    int sendTick_ = 0;
+    int uploadTotal_ = 0;
+    int headSends_ = 0;
+    int directAcksOwed_ = 0;
+    int directAckSteps_ = 0;
+};
