@@ -1,0 +1,39 @@
+#pragma once
+
+// vyk-zones: configures a fleet of zone scanners with one zone set (push) and reads a scanner's
+// zones back into an INI file (pull), with the zone tool's zone model, commands and replies.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zonescli {
+
+enum ExitCode {
+    kOk = 0,
+    kFileError = 1,
+    kUsageError = 2,
+    kNotAcknowledged = 3,
+    kPortError = 4,
+    kNoReport = 5,
+};
+
+struct Options {
+    enum class Command { None, Push, Pull };
+    Command command = Command::None;
+    int baud = 115200;
+    bool dryRun = false;
+    bool help = false;
+    std::string port;
+    std::string iniFile;
+};
+
+// Returns false on a bad option or value, or a missing argument.
+bool ParseArguments(const std::vector<std::string>& args, Options& options);
+
+// The whole program: arguments without the program name. portsIni names the file whose [Ports]
+// keys map COM names (the XDG config folder's vyk-zones.ini when empty).
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::string& portsIni = {});
+
+}  // namespace zonescli

@@ -1,0 +1,80 @@
+#include "ZonesLink.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "ComPorts.h"
+#include "IniFile.h"
+#include "SystemError.h"
+
+namespace zonescli {
+namespace {
+
+constexpr uint32_t kWriteTimeoutMs = 1000;
+constexpr int kReadSize = 4096;
+// A pause this long after some bytes ends a read, so that an answer is taken at once.
+constexpr uint32_t kReadGapMs = 2;
+
+}  // namespace
+
+QString PortDevice(const QString& port, const QString& iniPath) {
+    if (port.startsWith('/'))
+        return port;
+    const IniFile ini(iniPath);
+    return ComDevicePath(ComNumber(port), &ini);
+}
+
+bool ZonesLink::Open(const QString& device, int baud, QString& error) {
+    if (!device_.Open(device)) {
+        const int code = errno;
+        error = QStringLiteral("cannot open %1: %2").arg(device, SystemErrorText(code));
+        if (code == EACCES || code == EPERM) {
+            error += QStringLiteral(
+                " (add yourself to the device's group, usually dialout: sudo usermod -aG dialout "
+                "$USER, then log in again)");
+        }
+        return false;
+    }
+    char definition[64];
+    std::snprintf(definition, sizeof definition, "baud=%d parity=N data=8 stop=1", baud);
+    LineSettings settings;
+    CommTimeouts timeouts;
+    timeouts.writeTotalConstant = kWriteTimeoutMs;
+    if (!device_.GetState(&settings) || !BuildLineSettings(definition, &settings) ||
+        !device_.SetState(settings) || !device_.SetTimeouts(timeouts)) {
+        error = QStringLiteral("cannot set %1 to %2 baud: %3")
+                    .arg(device)
+                    .arg(baud)
+                    .arg(SystemErrorText(errno));
+        device_.Close();
+        return false;
+    }
+    // Whatever the line held before (an old acknowledgement among it) is not an answer to us.
+    device_.Purge();
+    return true;
+}
+
+void ZonesLink::Send(const QByteArray& bytes) {
+    const IoResult result =
+        device_.Write(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
+    if (result.failure != IoFailure::None)
+        lastError_ = result.error;
+}
+
+bool ZonesLink::Receive(QByteArray& bytes, int sliceMs) {
+    CommTimeouts timeouts;
+    timeouts.readTotalConstant = static_cast<uint32_t>(sliceMs);
+    timeouts.readInterval = kReadGapMs;
+    timeouts.writeTotalConstant = kWriteTimeoutMs;
+    device_.SetTimeouts(timeouts);
+    uint8_t buffer[kReadSize];
+    const IoResult result = device_.Read(buffer, kReadSize);
+    bytes = QByteArray(reinterpret_cast<const char*>(buffer), result.count);
+    if (result.failure != IoFailure::None) {
+        lastError_ = result.error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zonescli
