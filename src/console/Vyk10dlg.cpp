@@ -21,6 +21,7 @@
 #include "DesktopOpen.h"
 #include "IniFile.h"
 #include "Logfile.h"
+#include "OpenFailure.h"
 #include "Progressdlg.h"
 #include "Prompt.h"
 #include "ScanExport.h"
@@ -306,8 +307,11 @@ void TfrmVYK10::ConnectActionExecute() {
         DisconnectAction->setEnabled(true);
         ConnectAction->setEnabled(false);
     } else {
+        const QString device = port_->DevicePath();
+        const int error = port_->OpenError();
         port_.reset();
-        prompt_->Message(QStringLiteral("Open Serial Port Failed!"));
+        prompt_->Message(OpenFailedText(
+            device.isEmpty() ? QStringLiteral("COM%1").arg(portNumber) : device, error));
         DisconnectAction->setEnabled(false);
         ConnectAction->setEnabled(true);
     }

@@ -97,7 +97,9 @@ TSerialPort::~TSerialPort() {
 
 bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char parity,
                            int databits, int stopbits, uint32_t eventMask, int sendBufferSize) {
+    devicePath_.clear();
     if (portnr == 0 || portnr >= 100 || pPortOwner == nullptr || sendBufferSize <= 0) {
+        openError_ = EINVAL;
         return false;
     }
     WaitForMonitorEnd();
@@ -118,9 +120,16 @@ bool TSerialPort::OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char 
     char definition[80];
     std::snprintf(definition, sizeof definition, "baud=%d parity=%c data=%d stop=%d", baud, parity,
                   databits, stopbits);
-    const QString path = ComDevicePath(static_cast<int>(portnr), ini_);
-    if (path.isEmpty() || !m_hComm.Open(path))
+    devicePath_ = ComDevicePath(static_cast<int>(portnr), ini_);
+    if (devicePath_.isEmpty()) {
+        openError_ = ENODEV;
         return false;
+    }
+    if (!m_hComm.Open(devicePath_)) {
+        openError_ = errno;
+        return false;
+    }
+    openError_ = 0;
 
     timeouts_ = {kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs};
     const char* failed = nullptr;

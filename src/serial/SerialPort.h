@@ -85,6 +85,10 @@ public:
     // shown as a warning and the port stays open (true). pPortOwner receives SerialLineEvent.
     bool OpenPort(QObject* pPortOwner, unsigned portnr, int baud, char parity, int databits,
                   int stopbits, uint32_t eventMask, int sendBufferSize);
+    // After a failed OpenPort: the device tried (empty when the number maps to none) and the
+    // system's error (ENODEV for no device at all).
+    QString DevicePath() const { return devicePath_; }
+    int OpenError() const { return openError_; }
     bool StartMonitor();
     // Replaces the pending command; ignored when the port is not open; cut to the buffer size.
     void SendBytes(const uint8_t* data, int length);
@@ -132,4 +136,6 @@ private:
     ReceiveRing ring_;
     uint32_t eventMask_ = 0;
     int32_t sendBufferSize_ = 0;
+    QString devicePath_;
+    int openError_ = 0;
 };

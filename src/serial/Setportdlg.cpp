@@ -60,6 +60,7 @@ QStringList DefaultPorts() {
 PortList BuildPortList(Program program, const std::vector<ProbedPort>& ports) {
     const Variant& variant = VariantOf(program);
     QStringList names;
+    QStringList held;
     bool anyPresent = false;
     for (const ProbedPort& port : ports) {
         if (port.state == ComDeviceState::Missing)
@@ -67,12 +68,14 @@ PortList BuildPortList(Program program, const std::vector<ProbedPort>& ports) {
         anyPresent = true;
         if (variant.listsEveryPresentPort || port.state != ComDeviceState::NoPermission) {
             names << port.name;
+            if (port.state == ComDeviceState::Busy)
+                held << port.name;
         }
     }
     if (!names.isEmpty())
-        return {names, ListResult::Found};
+        return {names, ListResult::Found, held};
     const bool noAccess = variant.reportsNoAccess && anyPresent;
-    return {DefaultPorts(), noAccess ? ListResult::NoAccess : ListResult::NoPort};
+    return {DefaultPorts(), noAccess ? ListResult::NoAccess : ListResult::NoPort, {}};
 }
 
 PortSource SystemPortSource(const IniFile* ini) {
@@ -196,7 +199,10 @@ ListResult TSetPortForm::FillPortList() {
     const PortList list =
         BuildPortList(program_, source_.probe ? source_.probe() : std::vector<ProbedPort>{});
     ComboBoxComList->clear();
-    ComboBoxComList->addItems(list.names);
+    for (const QString& name : list.names) {
+        const bool held = list.held.contains(name);
+        ComboBoxComList->addItem(held ? name + QString::fromUtf8(kHeldMark) : name, name);
+    }
     ComboBoxComList->setCurrentIndex(0);
     return list.result;
 }
@@ -235,13 +241,21 @@ void TSetPortForm::FormShow() {
 }
 
 void TSetPortForm::Button1Click() {
-    if (choice_.Confirm(ComboBoxComList->currentText(), ComboBox2->currentText(), prompt_)) {
+    if (choice_.Confirm(PortText(), ComboBox2->currentText(), prompt_)) {
         accept();
     }
 }
 
+QString TSetPortForm::PortText() const {
+    const QString text = ComboBoxComList->currentText();
+    const int index =
+        ComboBoxComList->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    const QString name = index >= 0 ? ComboBoxComList->itemData(index).toString() : QString();
+    return name.isEmpty() ? text : name;
+}
+
 void TSetPortForm::ShowDevicePath() {
-    const int port = ParsePortName(ComboBoxComList->currentText());
+    const int port = ParsePortName(PortText());
     lblDevicePath->setText(port != 0 && source_.devicePath ? source_.devicePath(port) : QString());
 }
 

@@ -58,10 +58,14 @@ struct ProbedPort {
     ComDeviceState state;
 };
 
+// Follows a held port's name in the list; the choice is still the port itself.
+constexpr char kHeldMark[] = " (已被占用)";
+
 enum class ListResult { Found = 0, NoAccess = 1, NoPort = 2 };
 struct PortList {
     QStringList names;
     ListResult result;
+    QStringList held;  // those of names that another program or port object holds
 };
 
 // The port list from the probed devices, in COM order; falls back to COM1..COM9.
@@ -131,6 +135,8 @@ private:
     void FormCreate();
     void FormShow();
     void ShowDevicePath();
+    // The port box's text, or the port name behind a list entry that carries a mark.
+    QString PortText() const;
 
     setport::Program program_;
     const setport::Variant& variant_;

@@ -24,6 +24,7 @@
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
+#include "SystemError.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
@@ -289,7 +290,8 @@ TEST_F(Window, NoPortMeansNoStart) {
     // COM99 maps to no device.
     AnswerPortDialog("COM99", true);
     EXPECT_FALSE(w->FormShow());
-    EXPECT_EQ(prompt.MessageTexts(), QStringList{"Open Serial Port Failed!"});
+    EXPECT_EQ(prompt.MessageTexts(),
+              QStringList{"Open Serial Port Failed!\nCOM99: " + SystemErrorText(ENODEV)});
     EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
     EXPECT_TRUE(w->ConnectAction->isEnabled());
     EXPECT_FALSE(w->DisconnectAction->isEnabled());

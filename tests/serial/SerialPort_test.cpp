@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "IniFile.h"
+#include "OpenFailure.h"
 #include "PtyPair.h"
 #include "ScriptedPrompt.h"
 #include "SystemError.h"
@@ -211,6 +212,47 @@ TEST_F(SerialPortTest, MissingDeviceOrBadArgumentsFailWithoutAMessage) {
     }
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_TRUE(pty.Receive(1, 100).isEmpty());
+}
+
+TEST_F(SerialPortTest, AFailedOpenKeepsTheDeviceAndTheSystemsReason) {
+    TSerialPort holder(prompt, &ini);
+    ASSERT_TRUE(Open(holder));
+    const struct {
+        unsigned portnr;
+        QString device;
+        int error;
+    } cases[] = {
+        {81, dir.filePath("missing"), ENOENT},
+        {82, "", ENODEV},  // no device mapped
+        {kPort, pty.SlavePath(), EBUSY},
+    };
+    for (const auto& c : cases) {
+        TSerialPort port(prompt, &ini);
+        EXPECT_FALSE(port.OpenPort(&owner, c.portnr, 115200, 'N', 8, 1, 9, 65536)) << c.portnr;
+        EXPECT_EQ(port.DevicePath(), c.device) << c.portnr;
+        EXPECT_EQ(port.OpenError(), c.error) << c.portnr;
+    }
+    holder.ClosePort();
+}
+
+TEST(OpenFailedTextTest, TheSystemsReasonFollowsTheFixedText) {
+    const struct {
+        int error;
+        const char* hint;  // nullptr: none
+    } cases[] = {
+        {ENOENT, nullptr},  {ENODEV, nullptr},           {EACCES, "dialout"},
+        {EPERM, "dialout"}, {EBUSY, "已被其他程序占用"},
+    };
+    for (const auto& c : cases) {
+        const QString text = OpenFailedText("/dev/ttyUSB0", c.error);
+        EXPECT_TRUE(
+            text.startsWith("Open Serial Port Failed!\n/dev/ttyUSB0: " + SystemErrorText(c.error)))
+            << text.toStdString();
+        EXPECT_EQ(text.count('\n'), c.hint ? 2 : 1) << c.error;
+        if (c.hint) {
+            EXPECT_TRUE(text.contains(QString::fromUtf8(c.hint))) << text.toStdString();
+        }
+    }
 }
 
 TEST_F(SerialPortTest, RefusedSettingsWarnButTheOpenSucceeds) {

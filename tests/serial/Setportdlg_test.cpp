@@ -90,6 +90,7 @@ TEST(PortList, ProbesGiveTheListAndTheResult) {
         std::vector<ProbedPort> ports;
         QStringList names;
         ListResult result;
+        QStringList held = {};
     } cases[] = {
         {Program::Console, {}, defaults, ListResult::NoPort},
         {Program::Console, {{"COM1", ComDeviceState::Missing}}, defaults, ListResult::NoPort},
@@ -102,7 +103,8 @@ TEST(PortList, ProbesGiveTheListAndTheResult) {
           {"COM33", ComDeviceState::Available},
           {"COM34", ComDeviceState::Busy}},
          {"COM33", "COM34"},
-         ListResult::Found},
+         ListResult::Found,
+         {"COM34"}},
         {Program::ZoneTool, {}, defaults, ListResult::NoPort},
         {Program::ZoneTool, {{"COM1", ComDeviceState::NoPermission}}, {"COM1"}, ListResult::Found},
         {Program::ZoneTool,
@@ -110,12 +112,14 @@ TEST(PortList, ProbesGiveTheListAndTheResult) {
           {"COM3", ComDeviceState::Missing},
           {"COM49", ComDeviceState::Available}},
          {"COM2", "COM49"},
-         ListResult::Found},
+         ListResult::Found,
+         {"COM2"}},
     };
     for (const auto& c : cases) {
         const PortList list = BuildPortList(c.program, c.ports);
         EXPECT_EQ(list.names, c.names);
         EXPECT_EQ(list.result, c.result);
+        EXPECT_EQ(list.held, c.held);
     }
     EXPECT_EQ(defaults.front(), "COM1");
     EXPECT_EQ(defaults.back(), "COM9");
@@ -229,7 +233,7 @@ TEST_F(Dialog, ZoneToolOffersItsRatesAndEnablesTheBoxFromItsMenu) {
     QStringList rates;
     for (int i = 0; i < dialog->ComboBox2->count(); ++i) rates << dialog->ComboBox2->itemText(i);
     EXPECT_EQ(rates, QStringList({"115200", "230400", "460800", "921600"}));
-    EXPECT_EQ(dialog->ComboBoxComList->currentText(), "COM2");
+    EXPECT_EQ(dialog->ComboBoxComList->currentText(), "COM2" + QString::fromUtf8(kHeldMark));
     dialog->SetBaudEnabled(false);
     dialog->show();
     EXPECT_TRUE(dialog->ComboBox2->isVisible());
@@ -237,6 +241,22 @@ TEST_F(Dialog, ZoneToolOffersItsRatesAndEnablesTheBoxFromItsMenu) {
     EXPECT_EQ(dialog->systemMenu->Item(kShowBaudCommand)->text(), "修改波特率(&S)");
     dialog->systemMenu->Item(kShowBaudCommand)->trigger();
     EXPECT_TRUE(dialog->ComboBox2->isEnabled());
+}
+
+// A port held by another program was listed as if it were free.
+TEST_F(Dialog, HeldPortsAreMarkedAndStillChosenByTheirName) {
+    auto dialog = Make(Program::Console,
+                       {{"COM33", ComDeviceState::Busy}, {"COM34", ComDeviceState::Available}});
+    QStringList items;
+    for (int i = 0; i < dialog->ComboBoxComList->count(); ++i)
+        items << dialog->ComboBoxComList->itemText(i);
+    EXPECT_EQ(items, QStringList({"COM33" + QString::fromUtf8(kHeldMark), "COM34"}));
+    dialog->show();
+    EXPECT_EQ(dialog->lblDevicePath->text(), "/dev/test33");
+    dialog->Button1->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->PortNumber(), 33);
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 TEST_F(Dialog, EnteringThePortBoxRefreshesTheListAndExplainsAnEmptyOne) {
