@@ -54,10 +54,45 @@ vyk_ini_set() {
     mv "$tmp" "$file"
 }
 
-# vyk_demo_start_sim [vyk-sim options...]: sets VYK_SIM_PID and VYK_SIM_LINK; the link is COM1.
+# vyk_ini_get FILE SECTION KEY: prints the key's value; status 1 when the key is missing.
+vyk_ini_get() {
+    [ -f "$1" ] || return 1
+    awk -v section="$2" -v key="$3" '
+        function trim(s) { gsub(/^[ \t\r]+|[ \t\r]+$/, "", s); return s }
+        {
+            t = tolower(trim($0))
+            if (t ~ /^\[/) { inside = (t == "[" tolower(section) "]"); next }
+            eq = index($0, "=")
+            if (inside && eq > 0 && tolower(trim(substr($0, 1, eq - 1))) == tolower(key)) {
+                print trim(substr($0, eq + 1)); found = 1; exit
+            }
+        }
+        END { exit !found }' "$1"
+}
+
+# vyk_ini_unset FILE SECTION KEY: removes the key's lines from the section.
+vyk_ini_unset() {
+    local file=$1 tmp
+    [ -f "$file" ] || return 0
+    tmp=$(mktemp)
+    awk -v section="$2" -v key="$3" '
+        function trim(s) { gsub(/^[ \t\r]+|[ \t\r]+$/, "", s); return s }
+        {
+            t = tolower(trim($0))
+            if (t ~ /^\[/) inside = (t == "[" tolower(section) "]")
+            eq = index(t, "=")
+            if (inside && eq > 0 && trim(substr(t, 1, eq - 1)) == tolower(key)) next
+            print
+        }' "$file" >"$tmp"
+    mv "$tmp" "$file"
+}
+
+# vyk_demo_start_sim [vyk-sim options...]: sets VYK_SIM_PID and VYK_SIM_LINK; the link is COM1
+# until vyk_demo_stop_sim puts back what COM1 was before. The simulator runs in a session of
+# its own, so that Ctrl+C in the terminal reaches the console alone.
 vyk_demo_start_sim() {
     VYK_SIM_LINK=${XDG_RUNTIME_DIR:-/tmp}/vyk-demo-$$.tty
-    "$VYK_SIM_EXE" --link "$VYK_SIM_LINK" "$@" >"${VYK_SIM_LINK}.log" 2>&1 &
+    setsid "$VYK_SIM_EXE" --link "$VYK_SIM_LINK" "$@" >"${VYK_SIM_LINK}.log" 2>&1 </dev/null &
     VYK_SIM_PID=$!
     local tries=0
     until [ -e "$VYK_SIM_LINK" ]; do
@@ -69,7 +104,10 @@ vyk_demo_start_sim() {
         sleep 0.1
         tries=$((tries + 1))
     done
-    vyk_ini_set "$(vyk_console_ini)" Ports COM1 "$VYK_SIM_LINK"
+    VYK_DEMO_INI=$(vyk_console_ini)
+    VYK_DEMO_OLD_COM1=$(vyk_ini_get "$VYK_DEMO_INI" Ports COM1) && VYK_DEMO_HAD_COM1=1 ||
+        VYK_DEMO_HAD_COM1=0
+    vyk_ini_set "$VYK_DEMO_INI" Ports COM1 "$VYK_SIM_LINK"
 }
 
 vyk_demo_stop_sim() {
@@ -79,4 +117,14 @@ vyk_demo_stop_sim() {
         rm -f "${VYK_SIM_LINK}.log"
         VYK_SIM_PID=
     fi
+    # A COM1 left on the gone simulator's link would break the next start.
+    if [ -n "${VYK_DEMO_INI:-}" ] &&
+        [ "$(vyk_ini_get "$VYK_DEMO_INI" Ports COM1)" = "$VYK_SIM_LINK" ]; then
+        if [ "$VYK_DEMO_HAD_COM1" = 1 ]; then
+            vyk_ini_set "$VYK_DEMO_INI" Ports COM1 "$VYK_DEMO_OLD_COM1"
+        else
+            vyk_ini_unset "$VYK_DEMO_INI" Ports COM1
+        fi
+    fi
+    VYK_DEMO_INI=
 }
