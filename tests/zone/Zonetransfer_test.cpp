@@ -4,16 +4,9 @@
 
 #include <QByteArrayList>
 
+#include "RecordingLink.h"
+
 namespace {
-
-class RecordingLink : public CommandLink {
-public:
-    bool IsOpen() const override { return open; }
-    void Send(const QByteArray& bytes) override { sent << bytes; }
-
-    bool open = true;
-    QByteArrayList sent;
-};
 
 class ZoneTransferTest : public ::testing::Test {
 protected:

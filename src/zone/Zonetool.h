@@ -1,0 +1,70 @@
+#pragma once
+
+// The zone tool's behaviour behind its window: zone editing, the transfer and what the scanner's
+// text lines change, with the window's drawing, log and progress window reached through hooks.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "Textlines.h"
+#include "Zoneeditor.h"
+#include "Zonereplies.h"
+#include "Zonetable.h"
+#include "Zonetransfer.h"
+
+class Prompt;
+
+class TZoneTool {
+public:
+    static constexpr int kMaxLogLines = 100;
+    static constexpr int kMaxTypedCommand = 100;
+
+    TZoneTool(CommandLink& link, Prompt& prompt);
+
+    ZoneTable& Table() { return table_; }
+    TZoneEditor& Editor() { return editor_; }
+    TZoneTransfer& Transfer() { return transfer_; }
+    const QStringList& Log() const { return log_; }
+
+    // After the port opened: the first group's zones into the boxes.
+    void Start();
+    void cbbRectIndexChange(int index);
+    void SaveClicked(int output);
+    void StopClicked();
+    void PlayClicked();
+    void ReadClicked();
+    void SendClicked(const QString& text);
+    // False when the rate is no integer (the window then selects the first rate).
+    bool ForceOutputClicked(const QString& rateText);
+    void ClearLogClicked();
+
+    // Every received chunk, before it is decoded.
+    void Received(const uint8_t* bytes, int count);
+    // Every timer tick, after the received data.
+    void Tick();
+
+    // The graph's zone slot 0..2, then a redraw.
+    std::function<void(int slot, const ProtectZone& zone)> setZone;
+    std::function<void()> redraw;
+    // A zone save's transfer: the progress window opens modally with this maximum at 0; it is
+    // moved on with each acknowledged command while it is open.
+    std::function<void(int maximum)> showProgress;
+    std::function<void(int position)> progressPosition;
+    // The log memo changed.
+    std::function<void()> logChanged;
+
+private:
+    void AddLog(const QString& line);
+    void TakeLine(const char* line, int length, TTextLineAssembler::LineEnd end);
+    void ShowReport(const ZoneReportOutcome& outcome);
+    void Draw(int z);
+
+    CommandLink& link_;
+    ZoneTable table_;
+    TZoneEditor editor_;
+    TZoneTransfer transfer_;
+    TTextLineAssembler assembler_;
+    QStringList log_;
+};

@@ -1,0 +1,141 @@
+#include "Zonetool.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArrayList>
+
+#include "RecordingLink.h"
+#include "ScriptedPrompt.h"
+
+namespace {
+
+class ZoneToolTest : public ::testing::Test {
+protected:
+    ZoneToolTest() {
+        tool.setZone = [this](int slot, const ProtectZone& zone) {
+            drawn << QStringLiteral("%1:%2").arg(slot).arg(zone.count);
+        };
+        tool.redraw = [this] { ++redraws; };
+        tool.showProgress = [this](int maximum) { progress.push_back(-maximum); };
+        tool.progressPosition = [this](int position) { progress.push_back(position); };
+        for (ProtectZone& zone : tool.Table().zones) zone.IOTCount = 5;
+    }
+
+    void Feed(const QByteArray& bytes) {
+        tool.Received(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                      static_cast<int>(bytes.size()));
+    }
+
+    // Answers every command the scanner gets with "ok", one send step at a time.
+    void AnswerAll() {
+        for (int step = 0; step < 20 && tool.Transfer().PendingCommands() > 0; ++step) {
+            for (int tick = 0; tick < TZoneTransfer::kTicksPerStep; ++tick) tool.Tick();
+            Feed("#XX ok\r\n");
+        }
+        for (int tick = 0; tick < TZoneTransfer::kTicksPerStep; ++tick) tool.Tick();
+    }
+
+    void TypeTriangle(int output) {
+        const char* values[] = {"0", "100", "100", "100", "100", "-50"};
+        ZoneBoxes& boxes = tool.Editor().Boxes(output);
+        for (int i = 0; i < ZoneBoxes::kCoordinates; ++i)
+            boxes.coordinate[i] = i < 6 ? values[i] : "";
+        boxes.sensitivity = "5";
+        boxes.polygon = true;
+    }
+
+    RecordingLink link;
+    ScriptedPrompt prompt;
+    TZoneTool tool{link, prompt};
+    QStringList drawn;
+    int redraws = 0;
+    std::vector<int> progress;
+};
+
+TEST_F(ZoneToolTest, ASaveStopsTheMotorDrawsTheZoneAndSendsItsLines) {
+    tool.cbbRectIndexChange(1);
+    drawn.clear();
+    TypeTriangle(1);
+    tool.Editor().Boxes(1).high = true;
+    tool.SaveClicked(1);
+    EXPECT_EQ(link.sent, QByteArrayList{"#SF 0\r\n"});
+    EXPECT_EQ(drawn, QStringList{"1:3"});
+    // The progress window opens with the five lines at 0.
+    EXPECT_EQ(progress, std::vector<int>{-5});
+    Feed("#SF ok\r\n");
+    AnswerAll();
+    EXPECT_EQ(link.sent,
+              (QByteArrayList{"#SF 0\r\n", "#IOL 16\r\n", "#SPR 21507,6553600\r\n",
+                              "#SPR 21523,6553700\r\n", "#SPR 21539,4291690596\r\n", "#SU\r\n"}));
+    EXPECT_EQ(progress, (std::vector<int>{-5, 1, 2, 3, 4, 5}));
+    EXPECT_TRUE(tool.Log().contains("#SPR 21523,6553700"));
+}
+
+TEST_F(ZoneToolTest, ARefusedSaveSendsOnlyTheMotorStop) {
+    TypeTriangle(0);
+    tool.Editor().Boxes(0).coordinate[5] = "-401";
+    tool.Editor().Boxes(0).coordinate[4] = "300";
+    tool.SaveClicked(0);
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{"输入坐标太大,超出范围!"});
+    EXPECT_EQ(link.sent, QByteArrayList{"#SF 0\r\n"});
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(tool.Transfer().PendingCommands(), 0);
+}
+
+TEST_F(ZoneToolTest, ZoneReportsOfTheShownGroupReachTheBoxesAndTheGraph) {
+    tool.cbbRectIndexChange(1);
+    drawn.clear();
+    Feed(
+        "#RSPR,3,2,10,2949420\r\n\x80"
+        "#RSPR,4,3,5,6553600\r\n#RSPR,4,3,261,6553700\r\n#RSPR,4,3,517,4291690596\r\n"
+        "#RSPR,5,0,0,0\r\n#RSPR,0,3,5,6553600\r\n#RSOL,12,16\r\n");
+    const ZoneBoxes& sector = tool.Editor().Boxes(0);
+    EXPECT_FALSE(sector.polygon);
+    EXPECT_EQ(sector.coordinate[0], "300");
+    EXPECT_EQ(sector.coordinate[2], "45");
+    EXPECT_EQ(sector.sensitivity, "10");
+    const ZoneBoxes& triangle = tool.Editor().Boxes(1);
+    EXPECT_TRUE(triangle.polygon);
+    const QString expected[] = {"0", "100", "100", "100", "100", "-50", "", "", "", ""};
+    for (int i = 0; i < ZoneBoxes::kCoordinates; ++i)
+        EXPECT_EQ(triangle.coordinate[i], expected[i]) << i;
+    EXPECT_TRUE(tool.Editor().Boxes(2).coordinate[0].isEmpty());
+    // The sector, the triangle once complete, the removal; zone 0 is not in the group shown.
+    EXPECT_EQ(drawn, (QStringList{"0:2", "1:3", "2:0"}));
+    EXPECT_EQ(tool.Table().zones[0].count, 3);
+    EXPECT_EQ(tool.Table().IOLevel, 16);
+}
+
+TEST_F(ZoneToolTest, TypedCommands) {
+    const struct {
+        bool open;
+        QString text;
+        QByteArrayList sent;
+        QString log;
+    } cases[] = {
+        {true, "#sf 5", {"#SF 5\r\n"}, "send:#SF 5"},
+        {true, "#rs é", {"#RS \xa8\xa6\r\n"}, "send:#RS é"},
+        {true, QString(150, 'q'), {QByteArray(100, 'Q') + "\r\n"}, "send:" + QString(100, 'Q')},
+        {true, "", {}, "串口为空，没法发送数据！"},
+        {false, "#RS", {}, "串口为空，没法发送数据！"},
+    };
+    for (const auto& c : cases) {
+        link.sent.clear();
+        link.open = c.open;
+        tool.SendClicked(c.text);
+        EXPECT_EQ(link.sent, c.sent) << qPrintable(c.text);
+        EXPECT_EQ(tool.Log().last(), c.log);
+    }
+}
+
+TEST_F(ZoneToolTest, TheSendStepClearsALogOfMoreThanHundredLines) {
+    for (int i = 0; i < TZoneTool::kMaxLogLines + 1; ++i) Feed("#ERR x\r\n");
+    // Received lines never clear it.
+    EXPECT_EQ(tool.Log().size(), TZoneTool::kMaxLogLines + 1);
+    EXPECT_TRUE(tool.ForceOutputClicked("921600"));
+    for (int tick = 0; tick < TZoneTransfer::kTicksPerStep; ++tick) tool.Tick();
+    EXPECT_EQ(tool.Log(), QStringList{"#BR 921600"});
+    EXPECT_FALSE(tool.ForceOutputClicked("auto"));
+}
+
+}  // namespace
