@@ -54,14 +54,16 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
             pointsInPeriod_ += k;
         }
     } while (n == kChunkSize);
-    if (newRecords > kRedrawAbove && showLatest)
+    if (newRecords > redrawAbove && showLatest)
         showLatest();
     UpdateRates(nowMs);
     return newRecords;
 }
 
 void AcquisitionLoop::UpdateRates(uint32_t nowMs) {
-    if (rateTicks_ < kRatePeriodTicks) {
+    const bool due =
+        rateTicks_ >= kRatePeriodTicks || (ratesEverySecondTick && rateTicks_ % 4 != 0);
+    if (!due) {
         ++rateTicks_;
         return;
     }

@@ -53,6 +53,10 @@ public:
     Bytes echo;
     std::function<void()> showLatest;
     int32_t distanceLimit = 6000;
+    // The zone tool redraws after more than 1 new record and recomputes the rates on every tick
+    // whose count is not a multiple of 4, which comes down to every second tick.
+    int redrawAbove = kRedrawAbove;
+    bool ratesEverySecondTick = false;
 
     // One timer tick; nowMs is the millisecond tick count. Returns the records decoded.
     int Tick(ByteSource& source, uint32_t nowMs, bool echoActive);

@@ -82,6 +82,34 @@ TEST(AcquisitionTick, RedrawsAfterMoreThanTenNewRecords) {
     }
 }
 
+TEST(AcquisitionTick, TheZoneToolRedrawsAfterMoreThanOneNewRecord) {
+    const struct {
+        int records;
+        int redraws;
+    } cases[] = {{1, 0}, {2, 1}};
+    for (const auto& c : cases) {
+        Fixture f;
+        f.loop.redrawAbove = 1;
+        f.source.Receive(Packets(c.records));
+        f.loop.Tick(f.source, 0, false);
+        EXPECT_EQ(f.redraws, c.redraws) << c.records;
+    }
+}
+
+TEST(AcquisitionRates, TheZoneToolRecomputesThemOnEverySecondTick) {
+    Fixture f(100000);
+    f.loop.ratesEverySecondTick = true;
+    std::vector<float> rates;
+    for (int tick = 1; tick <= 6; ++tick) {
+        f.source.Receive(Packets(tick * 10));
+        f.loop.Tick(f.source, 1000 + tick * 30, false);
+        rates.push_back(f.loop.PointRate());
+    }
+    // Every 60 ms: ticks 2, 4 and 6, each over the records since the last.
+    EXPECT_EQ(rates, (std::vector<float>{0, 30 / 1060.0f, 30 / 1060.0f, 70 / 60.0f, 70 / 60.0f,
+                                         110 / 60.0f}));
+}
+
 TEST(AcquisitionTick, RecordsSplitOverTicksCountPerTick) {
     Fixture f;
     f.source.Receive(Packets(6));
