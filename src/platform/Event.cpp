@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -48,4 +49,23 @@ int WaitAny(std::initializer_list<const ManualResetEvent*> events, int timeoutMs
                 return static_cast<int>(i);
         }
     }
+}
+
+void AutoResetEvent::Set() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        set_ = true;
+    }
+    changed_.notify_one();
+}
+
+bool AutoResetEvent::Wait(int timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock_);
+    const auto isSet = [this] { return set_; };
+    if (timeoutMs < 0)
+        changed_.wait(hold, isSet);
+    else if (!changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs), isSet))
+        return false;
+    set_ = false;
+    return true;
 }

@@ -153,18 +153,26 @@ bool SerialDevice::Open(const QString& path) {
     ioctl(fd, TIOCEXCL);
     MakeRaw(&tio);
     tcsetattr(fd, TCSANOW, &tio);
+    Adopt(fd);
+    exclusive_ = true;
+    return true;
+}
+
+void SerialDevice::Adopt(int fd) {
+    Close();
     fd_ = fd;
+    exclusive_ = false;
     eventMask_ = 0;
     eventChar_ = 0;
     eventCharSeen_ = false;
     timeouts_ = {};
-    return true;
 }
 
 void SerialDevice::Close() {
     if (fd_ < 0)
         return;
-    ioctl(fd_, TIOCNXCL);
+    if (exclusive_)
+        ioctl(fd_, TIOCNXCL);
     close(fd_);
     fd_ = -1;
 }
@@ -223,6 +231,15 @@ bool SerialDevice::SetState(const LineSettings& settings) {
 bool SerialDevice::Purge() {
     eventCharSeen_ = false;
     return tcflush(fd_, TCIOFLUSH) == 0;
+}
+
+bool SerialDevice::PurgeInput() {
+    eventCharSeen_ = false;
+    return tcflush(fd_, TCIFLUSH) == 0;
+}
+
+bool SerialDevice::PurgeOutput() {
+    return tcflush(fd_, TCOFLUSH) == 0;
 }
 
 bool SerialDevice::BytesWaiting(int* count) const {
@@ -409,4 +426,12 @@ bool SerialDevice::SetDtr(bool on) {
 
 bool SerialDevice::SetRts(bool on) {
     return SetLine(fd_, TIOCM_RTS, on);
+}
+
+bool SerialDevice::SetBreak(bool on) {
+    return ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+bool SerialDevice::SuspendOutput(bool on) {
+    return tcflow(fd_, on ? TCOOFF : TCOON) == 0;
 }

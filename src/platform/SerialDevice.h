@@ -73,8 +73,12 @@ public:
     // Opens a terminal device for reading and writing in raw mode, exclusively: while it is
     // held, a second Open of it (this program or another) fails with EBUSY.
     bool Open(const QString& path);
+    // Takes over a descriptor opened elsewhere (the caller passes a duplicate it may close),
+    // leaving its settings and exclusivity as they are.
+    void Adopt(int fd);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
     explicit operator bool() const { return IsOpen(); }
 
     bool SetTimeouts(const CommTimeouts& timeouts);
@@ -83,8 +87,10 @@ public:
     // False when the device refuses a setting or does not keep it (a rate it cannot make).
     bool SetState(const LineSettings& settings);
 
-    // Discards both queues.
+    // Discards both queues, or one of them.
     bool Purge();
+    bool PurgeInput();
+    bool PurgeOutput();
     bool BytesWaiting(int* count) const;
 
     // Completes when count bytes arrived, when the read interval passes between two bytes, or
@@ -107,6 +113,9 @@ public:
     bool GetModemStatus(uint32_t* status) const;
     bool SetDtr(bool on);
     bool SetRts(bool on);
+    bool SetBreak(bool on);
+    // Holds or resumes our transmission as if XOFF or XON had been received.
+    bool SuspendOutput(bool on);
 
 private:
     struct LineCounts {
@@ -117,6 +126,7 @@ private:
     void WaitUntilSent(uint32_t start, uint64_t total) const;
 
     int fd_ = -1;
+    bool exclusive_ = false;
     CommTimeouts timeouts_;
     uint32_t eventMask_ = 0;
     char eventChar_ = 0;
