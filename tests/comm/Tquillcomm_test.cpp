@@ -475,7 +475,7 @@ TEST_F(QuillCommPtyTest, AReadThreadThatOverrunsCloseRaisesCode13) {
     comm.OnCommNotify = [&](TQuillComm*, uint32_t events) {
         if (events & kEvRxChar) {
             inHandler = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         }
     };
     comm.Open();
