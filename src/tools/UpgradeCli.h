@@ -1,0 +1,35 @@
+#pragma once
+
+// vyk-upgrade: flashes one scanner's firmware over its boot loader, for production scripts.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace upgradecli {
+
+struct Options {
+    int baud = 115200;
+    int timeout = 60;  // seconds without a boot loader message
+    std::string port;  // a COM name or a device path
+    std::string file;
+};
+
+enum ExitCode {
+    kOk = 0,
+    kFileError = 1,
+    kUsageError = 2,
+    kCheckError = 3,
+    kPortError = 4,
+    kTimeout = 5,
+};
+
+// Returns false on a bad option or value.
+bool ParseArguments(const std::vector<std::string>& args, Options& options);
+
+std::string HelpText();
+
+// The whole program: arguments without the program name.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace upgradecli
