@@ -54,34 +54,28 @@ bool TBootConversation::LoadUpgradeFile() {
     ImageSize_ = 0;
     ImageCrc_ = 0;
     std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
-    if (fileName_.size() < 3) {
-        view_.AddMessage(QStringLiteral("请先选择文件!"));
+    const auto fail = [this](const QString& text) {
+        std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
+        view_.AddMessage(text);
         return false;
-    }
+    };
+    if (fileName_.size() < 3)
+        return fail(QStringLiteral("请先选择文件!"));
     const QFileInfo info(fileName_);
-    if (!info.exists() || info.isDir()) {
-        view_.AddMessage(QStringLiteral("文件不存在!"));
-        return false;
-    }
+    if (!info.exists() || info.isDir())
+        return fail(QStringLiteral("文件不存在!"));
     QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        view_.AddMessage(QStringLiteral("文件打开失败!"));
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("文件打开失败!"));
     // One byte more than the limit tells a file that is too large, also where no length is
     // known beforehand (a device or a pipe).
     const qint64 count =
         file.read(reinterpret_cast<char*>(UpgradeImage_.data()), scanner::kMaxFirmwareSize + 1);
-    if (count > scanner::kMaxFirmwareSize || file.size() > scanner::kMaxFirmwareSize) {
-        std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
-        view_.AddMessage(QStringLiteral("文件太大!"));
-        return false;
-    }
-    if (count < 0) {
-        std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
-        view_.AddMessage(QStringLiteral("文件打开失败!"));
-        return false;
-    }
+    if (count > scanner::kMaxFirmwareSize || file.size() > scanner::kMaxFirmwareSize)
+        return fail(QStringLiteral("文件太大!"));
+    // A read that failed after the open gives no size to use.
+    if (count < 0)
+        return fail(QStringLiteral("文件打开失败!"));
     ImageSize_ = static_cast<uint32_t>(count);
     // An empty file loads no image, and no image has the check value 0.
     ImageCrc_ = ImageSize_ > 0 ? scanner::FirmwareCrc(UpgradeImage_.data(), ImageSize_) : 0;
