@@ -18,6 +18,7 @@
 #include <new>
 
 #include "AppPaths.h"
+#include "Decodedlg.h"
 #include "DesktopOpen.h"
 #include "IniFile.h"
 #include "Logfile.h"
@@ -26,6 +27,7 @@
 #include "Prompt.h"
 #include "ScanExport.h"
 #include "ScannerInterface.h"
+#include "Settingspage.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
 #include "StatusTexts.h"
@@ -120,6 +122,9 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
         frmFileProcess->ReportProgress(QString::fromUtf8(label), step, steps);
     });
     ShowRecordButton(kImageRecordIdle);
+    loop_.echo = [this](const uint8_t* bytes, int count) {
+        settingsPage->AssembleTextLines(bytes, count);
+    };
     tmrComport->start();
     FormCreate();
 }
@@ -143,9 +148,9 @@ void TfrmVYK10::BuildControls() {
     btnOpenSaveLogFile->setToolTip(QStringLiteral("设置保存文件名"));
     connect(btnOpenSaveLogFile, &QAction::triggered, this, &TfrmVYK10::btnOpenSaveLogFileClick);
     btn2 = toolbar->addAction(QStringLiteral("停止"));
-    connect(btn2, &QAction::triggered, this, [this] { SendDirect(scanner::kCmdMotorStop); });
+    connect(btn2, &QAction::triggered, this, [this] { SendToPort(scanner::kCmdMotorStop); });
     btn3 = toolbar->addAction(QStringLiteral("运行"));
-    connect(btn3, &QAction::triggered, this, [this] { SendDirect(scanner::kCmdMotorFast); });
+    connect(btn3, &QAction::triggered, this, [this] { SendToPort(scanner::kCmdMotorFast); });
     btnTimeSeparator = toolbar->addSeparator();
     ButtonTimeZoomUp = toolbar->addAction(QStringLiteral("＋"));
     ButtonTimeZoomUp->setToolTip(QStringLiteral("时间放大"));
@@ -183,18 +188,12 @@ void TfrmVYK10::BuildControls() {
     connect(Image2, &ScanImage::MousePressed, this, &TfrmVYK10::Image2MouseDown);
     connect(Image2, &ScanImage::MouseReleased, this, &TfrmVYK10::Image2MouseUp);
 
-    auto* setPage = new QWidget(nbMain);
-    setPage->setObjectName(QStringLiteral("Set"));
-    auto* setLayout = new QVBoxLayout(setPage);
-    btnExitSet = new QToolButton(setPage);
-    btnExitSet->setText(QStringLiteral("退出设置"));
-    btnExitSet->setStyleSheet(
-        QStringLiteral("color: red; font-weight: bold; text-decoration: underline;"));
+    settingsPage = new TSettingsPage(nbMain, *prompt_,
+                                     [this](const QByteArray& bytes) { return SendToPort(bytes); });
+    btnExitSet = settingsPage->btnExitSet;
     connect(btnExitSet, &QToolButton::clicked, this, [this] { ShowSettingsPage(false); });
-    setLayout->addWidget(btnExitSet, 0, Qt::AlignLeft);
-    setLayout->addStretch(1);
     nbMain->addWidget(graphPage);
-    nbMain->addWidget(setPage);
+    nbMain->addWidget(settingsPage);
     setCentralWidget(nbMain);
 
     statMain = statusBar();
@@ -232,7 +231,7 @@ void TfrmVYK10::BuildMenus() {
     connect(mniData, &QAction::triggered, this, [this] { SelectView(vykgraph::kViewData); });
     connect(mniMulCircle, &QAction::triggered, this,
             [this] { SelectView(vykgraph::kViewMultiCircle); });
-    connect(mniDecodeTools, &QAction::triggered, this, [this] { ShowLater("解码工具"); });
+    connect(mniDecodeTools, &QAction::triggered, this, &TfrmVYK10::mniDecodeToolsClick);
 
     pmDebug = new QMenu(this);
     mniSetDebugMode = pmDebug->addAction(QStringLiteral("打开调试模式"));
@@ -577,6 +576,11 @@ void TfrmVYK10::mniN5Click() {
     SaveCaption(*ini_, title);
 }
 
+void TfrmVYK10::mniDecodeToolsClick() {
+    TfrmDecode decodeTool(this, *prompt_);
+    decodeTool.exec();
+}
+
 void TfrmVYK10::ShowSettingsPage(bool on) {
     nbMain->setCurrentIndex(on ? 1 : 0);
     if (on) {
@@ -687,9 +691,11 @@ void TfrmVYK10::scrlbrHisLogChange() {
     }
 }
 
-void TfrmVYK10::SendDirect(const char* command) {
-    if (port_)
-        port_->SendBytes(QByteArray(command));
+bool TfrmVYK10::SendToPort(const QByteArray& bytes) {
+    if (!port_)
+        return false;
+    port_->SendBytes(bytes);
+    return true;
 }
 
 void TfrmVYK10::ShowLater(const char* what) {

@@ -38,6 +38,8 @@ class TfrmFileProcess;
 
 namespace console {
 
+class TSettingsPage;
+
 // The control the scan is drawn on: shows the graph's target and reports the mouse.
 class ScanImage : public QWidget {
     Q_OBJECT
@@ -104,6 +106,7 @@ public:
     void pmDebugPopup();
     void mniSetDebugModeClick();
     void mniN5Click();
+    void mniDecodeToolsClick();
     void ShowSettingsPage(bool on);
 
     void btnOpenSaveLogFileClick();
@@ -164,6 +167,7 @@ public:
     QAction* mniSetDebugMode = nullptr;
     QAction* mniN5 = nullptr;
     SystemMenu* systemMenu = nullptr;
+    TSettingsPage* settingsPage = nullptr;
     QToolButton* btnExitSet = nullptr;
     record::TfrmFileProcess* frmFileProcess = nullptr;
 
@@ -179,7 +183,7 @@ private:
     void FormDestroy();
     void ApplyTimeZoom(bool changed);
     void WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int));
-    void SendDirect(const char* command);
+    bool SendToPort(const QByteArray& bytes);
     // OpenPort with the console's settings, then the monitor; false when the port did not open.
     bool StartPort(TSerialPort& port);
     std::unique_ptr<TSerialPort> ReopenPort();

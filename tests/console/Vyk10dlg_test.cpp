@@ -4,12 +4,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -18,11 +21,13 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "Decodedlg.h"
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
 #include "PtyPair.h"
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
+#include "Settingspage.h"
 #include "ShellCommands.h"
 #include "SystemError.h"
 #include "TextCodec.h"
@@ -428,6 +433,137 @@ TEST_F(Window, APortObjectThatCannotBeHadIsReported) {
     EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("打开串口申请内存失败!")});
     EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
     EXPECT_TRUE(w->ConnectAction->isEnabled());
+}
+
+// The window connected to a pseudo-terminal whose far end the test plays.
+class Connected : public Window {
+protected:
+    std::unique_ptr<TfrmVYK10> Connect() {
+        auto w = Make(("[Ports]\nCOM7=" + pty.SlavePath() + "\n").toUtf8().constData());
+        Reconnect(*w);
+        return w;
+    }
+
+    void Reconnect(TfrmVYK10& w) {
+        AnswerPortDialog("COM7", true);
+        EXPECT_TRUE(w.FormShow());
+        // What comes before the port's monitor runs is discarded: probe until a byte counts.
+        const int32_t before = w.Port()->ReceivedTotal();
+        for (int i = 0; i < 100 && w.Port()->ReceivedTotal() == before; ++i) {
+            pty.Send(" ");
+            Pump(50, [&] { return w.Port()->ReceivedTotal() > before; });
+        }
+    }
+
+    static void Pump(int ms, const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    // Lets the timer take what the far end sent.
+    void Deliver(TfrmVYK10& w, const QByteArray& bytes) {
+        const int32_t total = w.Port()->ReceivedTotal() + static_cast<int32_t>(bytes.size());
+        ASSERT_TRUE(pty.Send(bytes));
+        Pump(3000, [&] { return w.Port()->ReceivedTotal() >= total; });
+        Pump(100, [] { return false; });
+    }
+
+    PtyPair pty;
+};
+
+TEST_F(Connected, CommandsReachTheLineByteForByte) {
+    auto w = Connect();
+    TSettingsPage& page = *w->settingsPage;
+    w->mniSet->trigger();
+    page.EditSendLaser->setText("#sf 7");
+    page.cbbMotor->setCurrentIndex(11);
+    page.chkMotorAuto->setChecked(true);
+    page.chkMaxDistance->setChecked(true);
+    page.edtAngleStart->setText("45");
+    page.edtAngleEnd->setText("315");
+    page.cbbBand->setCurrentIndex(2);
+    const struct {
+        std::function<void()> press;
+        QByteArray bytes;
+    } cases[] = {
+        {[&] { page.ButtonSendLazser->click(); }, "#SF 7\r\n"},
+        {[&] { page.btnRead->click(); }, "#RS\r\n"},
+        {[&] { page.btnSave->click(); }, "#SU\r\n"},
+        {[&] { page.btnMCUID->click(); }, "#ID\r\n\r\n"},
+        {[&] { page.btnMaxMinDistance->click(); }, "#D12 3000 , 100\r\n"},
+        {[&] { page.btn1->click(); }, "#BR 921600\r\n"},
+        {[&] { page.btnSetMotorFreq->click(); }, "#SF 12\r\n"},
+        {[&] { page.btnMotor->click(); }, "#SMS 10\r\n"},
+        {[&] { page.btnAngle->click(); }, "#SAR 45 , 315\r\n"},
+        {[&] { page.btnForceOutput->click(); }, "#PM 1 \r\n"},
+        {[&] { w->btn2->trigger(); }, "#SF 0\r\n"},
+        {[&] { w->btn3->trigger(); }, "#SF 1000\r\n"},
+    };
+    for (const auto& c : cases) {
+        c.press();
+        EXPECT_EQ(pty.Receive(c.bytes.size(), 2000), c.bytes);
+    }
+    EXPECT_EQ(pty.Receive(1, 200), QByteArray()) << "nothing more";
+    EXPECT_EQ(page.mmoLog->toPlainText().count("send:"), 9) << "all but the baud rate";
+
+    w->DisconnectActionExecute();
+    page.btnClear->click();
+    page.btnRead->click();
+    page.btn1->click();
+    w->btn2->trigger();
+    w->btn3->trigger();
+    EXPECT_EQ(pty.Receive(1, 300), QByteArray()) << "nothing without a port";
+    EXPECT_EQ(page.mmoLog->toPlainText(),
+              QString::fromUtf8("串口为空，没法发送数据！\n必须先打开一号机才能校验！"));
+}
+
+TEST_F(Connected, RepliesAreEchoedOnlyWhileTheSettingsPageShows) {
+    auto w = Connect();
+    TSettingsPage& page = *w->settingsPage;
+    Deliver(*w, "#RSDIS,250,3500\r\n");
+    EXPECT_EQ(page.edtMinDistance->text(), "100") << "the graph page echoes nothing";
+    EXPECT_TRUE(page.mmoLog->toPlainText().isEmpty());
+
+    w->mniSet->trigger();
+    Deliver(*w, "#RSDIS,250,3500\r\n");
+    EXPECT_EQ(page.edtMinDistance->text(), "250");
+    EXPECT_EQ(page.edtMaxDistance->text(), "3500");
+    EXPECT_EQ(page.mmoLog->toPlainText(), "#RSDIS,250,3500");
+
+    // A line cut by leaving the page, and one cut by a reconnection, are completed after it.
+    Deliver(*w, "#RSAR,1");
+    w->btnExitSet->click();
+    w->mniSet->trigger();
+    Deliver(*w, "5,300\r\n");
+    EXPECT_EQ(page.edtAngleStart->text(), "15");
+    EXPECT_EQ(page.edtAngleEnd->text(), "300");
+    Deliver(*w, "#RSMS,3");
+    w->DisconnectActionExecute();
+    Reconnect(*w);
+    Deliver(*w, "5\r\n");
+    EXPECT_TRUE(page.chkMotor->isChecked());
+    EXPECT_TRUE(page.chkMotorAuto->isChecked());
+    EXPECT_TRUE(page.chkAngle->isChecked());
+    EXPECT_FALSE(page.chkDistance->isChecked());
+}
+
+TEST_F(Window, DecodeToolOpensModallyFromThePopup) {
+    auto w = Make();
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        if (auto* tool = qobject_cast<TfrmDecode*>(QApplication::activeModalWidget())) {
+            caption = tool->windowTitle();
+            tool->btn3Bytes->click();
+            EXPECT_TRUE(tool->mmo1->toPlainText().endsWith(QString::fromUtf8("解析距离:159")));
+            tool->reject();
+        }
+    });
+    w->mniDecodeTools->trigger();
+    EXPECT_EQ(caption, QString::fromUtf8("Halvex激光数据解析工具"));
+    EXPECT_EQ(w->findChildren<TfrmDecode*>().size(), 0) << "destroyed when closed";
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 }  // namespace
