@@ -3,6 +3,8 @@
 
 VYK_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config ccache qt6-base-dev zlib1g-dev libminizip-dev
     libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-zenhei qt6-translations-l10n)
+# What tools/package and its test need: the package, its icons, and the checks of both.
+VYK_PACKAGE_TOOLS=(dpkg-dev librsvg2-bin lintian desktop-file-utils man-db groff-base)
 
 vyk_install_deps() {
     local wanted=("${VYK_BUILD_PACKAGES[@]}" "$@") missing=() pkg
