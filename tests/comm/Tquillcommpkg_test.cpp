@@ -328,6 +328,18 @@ TEST_F(PackagePtyTest, SizeChangesOnAnOpenPortAreSafe) {
     EXPECT_EQ(Next(), "whole");
 }
 
+// Queue elements are at least 32 bytes, more than the buffers of a small package hold; the
+// whole element is copied in and out of them.
+TEST_F(PackagePtyTest, SmallPackagesFitTheirQueueElements) {
+    package.fSetPkgSz(8);
+    Start(cptFrameHeadTail);
+    ASSERT_TRUE(pty.Send(Encode("0123456789", false)));
+    ASSERT_TRUE(WaitForPackages(1));
+    EXPECT_EQ(Next(), "01234567");
+    EXPECT_EQ(package.WritePackage("abcdefghij", 10), 8);
+    EXPECT_EQ(pty.Receive(10, 1000), Encode("abcdefgh", false));
+}
+
 TEST_F(PackagePtyTest, TypeChangeDeactivatesAndReactivates) {
     Start(cptFrameTimeout);
     package.fSetPkgType(cptFrameHeadTail);
