@@ -1,0 +1,92 @@
+// Renders the console's settings page after "读取设置" against the simulator, and the decode
+// tool after each of its explanations, into PNG files:
+//   console_screens OUTPUT_FOLDER
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+
+#include "Decodedlg.h"
+#include "IniFile.h"
+#include "PortDialogAnswer.h"
+#include "Prompt.h"
+#include "Settingspage.h"
+#include "Vyk10dlg.h"
+
+namespace {
+
+void Wait(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool Save(QWidget& widget, const QString& path) {
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+bool SettingsPage(const QString& folder) {
+    QProcess sim;
+    sim.start(QStringLiteral(VYK_SIM_PATH), {"--baud", "230400", "--duration", "60"});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "vyk-sim did not start\n");
+        return false;
+    }
+    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+    QTemporaryDir dir;
+    console::ConsoleOptions options;
+    options.iniPath = dir.filePath("VYK-10.ini");
+    IniFile(options.iniPath).WriteString("Ports", "COM1", device);
+    console::TfrmVYK10 window(options);
+    window.resize(1106, 700);
+    window.show();
+    AnswerPortDialog("COM1", true);
+    bool saved = false;
+    if (window.FormShow()) {
+        Wait(500);
+        window.ShowSettingsPage(true);
+        window.settingsPage->btnRead->click();
+        Wait(1500);
+        saved = Save(window, folder + "/console_settings.png");
+    }
+    window.close();
+    sim.kill();
+    sim.waitForFinished(5000);
+    return saved;
+}
+
+bool DecodeTool(const QString& folder) {
+    WidgetPrompt prompt;
+    TfrmDecode tool(nullptr, prompt);
+    tool.show();
+    Wait(100);
+    tool.btn3Bytes->click();
+    Wait(100);
+    const bool three = Save(tool, folder + "/decode_3bytes.png");
+    tool.edt2->setText("13 74 16 C0");
+    tool.btn4Bytes->click();
+    Wait(100);
+    return Save(tool, folder + "/decode_4bytes.png") && three;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: console_screens OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    const bool settings = SettingsPage(folder);
+    return DecodeTool(folder) && settings ? 0 : 1;
+}
