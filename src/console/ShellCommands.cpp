@@ -20,11 +20,15 @@ QByteArray ChangeHistoryText() {
 }
 
 bool WriteChangeHistory(const QString& path) {
+    return WriteHistoryText(path, ChangeHistoryText());
+}
+
+bool WriteHistoryText(const QString& path, const QByteArray& gbkText) {
     QFile::remove(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray text = ToLocaleText(FromGbk(ChangeHistoryText()));
+    const QByteArray text = ToLocaleText(FromGbk(gbkText));
     return file.write(text) == text.size();
 }
 

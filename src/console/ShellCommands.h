@@ -18,6 +18,8 @@ QByteArray ChangeHistoryText();
 // Replaces any file at path by the change history in the locale's encoding, for a Linux editor;
 // false when it cannot be written.
 bool WriteChangeHistory(const QString& path);
+// The same for a history text given as the program carries it.
+bool WriteHistoryText(const QString& path, const QByteArray& gbkText);
 QString HelpText();
 
 }  // namespace console

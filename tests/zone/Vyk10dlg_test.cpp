@@ -1,0 +1,133 @@
+#include "Vyk10dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
+
+#include "IniFile.h"
+#include "PortDialogAnswer.h"
+#include "Process.h"
+#include "PtyPair.h"
+#include "ScriptedPrompt.h"
+#include "SystemMenu.h"
+#include "Vykgraph.h"
+#include "WidgetTestMain.h"
+
+using namespace zone;
+
+namespace {
+
+class ZoneWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<TfrmVYK10> Make(const QByteArray& ini = {}) {
+        if (!ini.isEmpty()) {
+            QFile file(IniPath());
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(ini);
+        }
+        ZoneToolOptions options;
+        options.iniPath = IniPath();
+        options.prompt = &prompt;
+        options.portSource.probe = [] {
+            return std::vector<setport::ProbedPort>{{"COM7", ComDeviceState::Available}};
+        };
+        options.openFile = [](const QString&) { return true; };
+        auto window = std::make_unique<TfrmVYK10>(options);
+        window->resize(1110, 751);
+        window->show();
+        QApplication::processEvents();
+        return window;
+    }
+    QString IniPath() const { return dir.filePath("VYK-05.ini"); }
+    QByteArray PortsSection() const { return "[Ports]\nCOM7=" + pty.SlavePath().toUtf8() + "\n"; }
+
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    PtyPair pty;
+};
+
+TEST_F(ZoneWindow, CancelledStartWithoutIniShowsTheDefaultsAndWritesEveryZoneAtExit) {
+    bool baudShownDisabled = false;
+    int offeredBaud = 0;
+    {
+        auto w = Make();
+        EXPECT_EQ(w->windowTitle(), QString::fromUtf8(kDesignCaption));
+        EXPECT_EQ(w->Graph()->ViewType(), vykgraph::kViewCircle);
+        EXPECT_EQ(w->Loop().distanceLimit, 6000);
+        EXPECT_FALSE(w->pnlLog->isVisible());
+        EXPECT_EQ(w->systemMenu->Item(2002), nullptr) << "no upgrade item";
+        AnswerPortDialog("COM7", false, [&](TSetPortForm& dialog) {
+            baudShownDisabled = dialog.ComboBox2->isVisible() && !dialog.ComboBox2->isEnabled() &&
+                                dialog.Label1->isVisible();
+            offeredBaud = dialog.BaudRate();
+        });
+        EXPECT_FALSE(w->FormShow());
+        EXPECT_FALSE(w->PortOpen());
+    }
+    EXPECT_TRUE(baudShownDisabled);
+    EXPECT_EQ(offeredBaud, 115200);
+    IniFile ini(IniPath());
+    EXPECT_EQ(ini.ReadString("Main", "BandRate", "-"), "115200");
+    EXPECT_EQ(ini.ReadString("Main", "viewtype", "-"), "161");
+    EXPECT_EQ(ini.ReadString("Main", "mode", "-"), "0");
+    EXPECT_EQ(ini.ReadString("Main", "caption", "-"), QString::fromUtf8(kDesignCaption));
+    EXPECT_EQ(ini.ReadString("Protect", "IOLevel", "-"), "0");
+    for (int z = 0; z < kZoneCount; ++z) {
+        const QString section = QStringLiteral("Poly%1").arg(z);
+        EXPECT_EQ(ini.ReadString(section, "count", "-"), "0") << z;
+        EXPECT_EQ(ini.ReadString(section, "IOTCount", "-"), "5") << z;
+        EXPECT_EQ(ini.ReadString(section, "y4", "-"), "0") << z;
+    }
+}
+
+TEST_F(ZoneWindow, OpenPortShowsTheFirstGroupAndTheLogPanelStaysOnceAsked) {
+    auto w = Make(PortsSection() +
+                  "[Poly1]\ncount=3\nIOTCount=9\nx0=10\ny0=20\nx1=30\ny1=40\n"
+                  "x2=-50\ny2=60\n");
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    EXPECT_TRUE(w->PortOpen());
+    EXPECT_EQ(w->outputs[0].sensitivity->text(), "5");
+    EXPECT_EQ(w->outputs[1].sensitivity->text(), "9");
+    EXPECT_EQ(w->outputs[1].coordinate[4]->text(), "-50");
+    EXPECT_EQ(w->outputs[1].coordinate[6]->text(), "");
+
+    w->SystemCommand(kCmdShowLog);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->pnlLog->isVisible());
+    w->cbbRectIndex->setCurrentIndex(2);
+    w->outputs[0].save->click();  // an empty save removes zone 6 with a transfer
+    QApplication::processEvents();
+    ASSERT_NE(w->processForm, nullptr);
+    EXPECT_TRUE(w->processForm->isVisible());
+    w->processForm->close();
+    w->edt1->setText("#rs");
+    w->btnSend->click();
+    EXPECT_TRUE(w->pnlLog->isVisible());
+    EXPECT_EQ(w->mmoLog->toPlainText(), "send:#RS");
+}
+
+TEST_F(ZoneWindow, RefusedSaveFocusesTheBoxAndKeepsTheZone) {
+    auto w = Make(PortsSection());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    w->outputs[2].sensitivity->setText("256");
+    w->outputs[2].save->click();
+    EXPECT_EQ(w->outputs[2].sensitivity->text(), "1");
+    EXPECT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(w->Tool().Table().zones[2].IOTCount, 5);
+}
+
+}  // namespace
