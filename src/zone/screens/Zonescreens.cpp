@@ -1,0 +1,100 @@
+// Renders VYK-05 over a live scan from the simulator with three zones, the one in the moving
+// object's path hit, into a PNG file:
+//   zone_screens OUTPUT_FOLDER
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "IniFile.h"
+#include "PortDialogAnswer.h"
+#include "Vyk10dlg.h"
+#include "Vykgraph.h"
+
+namespace {
+
+void Wait(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Five-point polygons in cm: one across the moving object's walk in front of the scanner, one
+// to its left and one behind it, both clear of it.
+constexpr int kZones[3][10] = {
+    {0, 110, 160, 110, 160, 190, 80, 220, 0, 190},
+    {-260, -40, -180, -40, -160, 20, -220, 60, -280, 20},
+    {-100, -100, 100, -100, 100, -180, 0, -230, -100, -180},
+};
+
+void WriteZones(const QString& iniPath) {
+    IniFile ini(iniPath);
+    for (int z = 0; z < 3; ++z) {
+        const QString section = QStringLiteral("Poly%1").arg(z);
+        ini.WriteInteger(section, "count", 5);
+        ini.WriteInteger(section, "IOTCount", 5);
+        for (int k = 0; k < 5; ++k) {
+            ini.WriteInteger(section, QStringLiteral("x%1").arg(k), kZones[z][2 * k]);
+            ini.WriteInteger(section, QStringLiteral("y%1").arg(k), kZones[z][2 * k + 1]);
+        }
+    }
+}
+
+bool LiveZones(const QString& folder) {
+    QProcess sim;
+    sim.start(QStringLiteral(VYK_SIM_PATH), {"--model", "vyk05", "--duration", "120"});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "vyk-sim did not start\n");
+        return false;
+    }
+    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+    QTemporaryDir dir;
+    zone::ZoneToolOptions options;
+    options.iniPath = dir.filePath("VYK-05.ini");
+    WriteZones(options.iniPath);
+    // The scanner decides the outputs from its own zones: give it the same three first.
+    QProcess push;
+    push.start(QStringLiteral(VYK_ZONES_PATH), {"push", device, options.iniPath});
+    if (!push.waitForFinished(60000) || push.exitCode() != 0) {
+        std::fprintf(stderr, "vyk-zones push failed: %s\n", push.readAllStandardError().data());
+        return false;
+    }
+    IniFile(options.iniPath).WriteString("Ports", "COM1", device);
+    zone::TfrmVYK10 window(options);
+    window.resize(1920, 1040);
+    window.show();
+    AnswerPortDialog("COM1", true);
+    bool saved = false;
+    if (window.FormShow()) {
+        window.Tool().PlayClicked();
+        // Until the walking object stands in the first zone.
+        QElapsedTimer waited;
+        waited.start();
+        while ((window.Graph()->OutputState() & 1) == 0 && waited.elapsed() < 30000) Wait(100);
+        Wait(300);
+        const QString path = folder + "/zone_live.png";
+        saved = window.grab().save(path);
+        std::printf("%s %s (output state %d)\n", saved ? "wrote" : "could not write",
+                    qPrintable(path), window.Graph()->OutputState());
+    }
+    window.close();
+    sim.kill();
+    sim.waitForFinished(5000);
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: zone_screens OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    return LiveZones(folder) ? 0 : 1;
+}
