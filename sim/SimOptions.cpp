@@ -86,6 +86,7 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--hangup-after", Real(&SimOptions::hangupAfter, 0, kLongest)},
         {"--seed", Integer(&SimOptions::seed, 0, 4294967295L)},
         {"--log", Text(&SimOptions::log)},
+        {"--tee", Text(&SimOptions::tee)},
     };
     return options;
 }
@@ -158,6 +159,7 @@ The first line printed is the path of the device to open.
   --hangup-after S     close the device after S seconds and exit
   --seed N             seed of noise, missing returns and faults (default 1)
   --log FILE           every received command line and sent reply, time-stamped
+  --tee FILE           a copy of every byte sent, written as it goes out
   --help               this text
 
 The scan: walls, fixed objects and one slowly moving object, 10 Hz by default.

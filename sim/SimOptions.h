@@ -25,6 +25,7 @@ struct SimOptions {
     double hangupAfter = 0;  // close the device after this many seconds; 0 never
     uint32_t seed = 1;
     std::string log;  // log of received command lines and sent replies
+    std::string tee;  // a copy of every byte sent
     bool help = false;
 };
 

@@ -1,6 +1,8 @@
 #include "Simulator.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -31,6 +33,11 @@ TSimulator::TSimulator(const SimOptions& options)
       bootFaults_(options.corrupt, 0, options.seed + 1),
       stream_(options.model, options.packet, options.seed) {}
 
+TSimulator::~TSimulator() {
+    if (tee_ >= 0)
+        close(tee_);
+}
+
 double TSimulator::Now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
@@ -47,6 +54,14 @@ bool TSimulator::Open(std::string& error) {
     if (!options_.log.empty() && !log_.Open(options_.log)) {
         error = "cannot write the log " + options_.log;
         return false;
+    }
+    if (!options_.tee.empty()) {
+        // Unbuffered, so that the copy is whole even when the simulator is killed.
+        tee_ = open(options_.tee.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (tee_ < 0) {
+            error = "cannot write " + options_.tee;
+            return false;
+        }
     }
     const bool opened = options_.device.empty()
                             ? device_.OpenPty(options_.link, error)
@@ -126,6 +141,12 @@ bool TSimulator::Flush(double now) {
     const long written = device_.Write(out_.data(), allowed);
     if (written < 0)
         return false;
+    if (tee_ >= 0 && written > 0 &&
+        write(tee_, out_.data(), static_cast<size_t>(written)) != written) {
+        std::fprintf(stderr, "vyk-sim: writing to %s failed\n", options_.tee.c_str());
+        close(tee_);
+        tee_ = -1;
+    }
     if (!options_.fast)
         pacer_.Spent(static_cast<size_t>(written));
     out_.erase(0, static_cast<size_t>(written));

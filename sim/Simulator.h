@@ -20,6 +20,7 @@
 class TSimulator {
 public:
     explicit TSimulator(const SimOptions& options);
+    ~TSimulator();
 
     // Opens the line and the log; warnings (an unreadable state file) go to stderr.
     bool Open(std::string& error);
@@ -42,6 +43,7 @@ private:
     ScannerState state_;
     TDevice device_;
     TLineLog log_;
+    int tee_ = -1;
     TPacer pacer_;
     TLineFaults faults_;
     TLineFaults bootFaults_;  // on what the boot loader receives

@@ -24,7 +24,9 @@
 #include <vector>
 
 #include "IniFile.h"
+#include "Laserencode.h"
 #include "PortDialogAnswer.h"
+#include "RecordTestSupport.h"
 #include "ScriptedPrompt.h"
 #include "Settingspage.h"
 #include "SignalClose.h"
@@ -36,7 +38,6 @@ using namespace console;
 
 namespace {
 
-#ifdef VYK_SIM_PATH
 void Wait(int ms) {
     QElapsedTimer timer;
     timer.start();
@@ -238,7 +239,113 @@ TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
     EXPECT_TRUE(page.mmoLog->toPlainText().contains("#RSDIS,250,3500"));
     EXPECT_TRUE(prompt.messages.empty());
 }
+
+#ifdef VYK_DECODE_PATH
+// vyk-decode's records of a file, one CSV line each after the header.
+QStringList DecodedLines(const QString& path, int limit) {
+    QProcess decode;
+    decode.start(QStringLiteral(VYK_DECODE_PATH), {"--limit", QString::number(limit), path});
+    decode.waitForFinished(60000);
+    QStringList lines = QString::fromUtf8(decode.readAllStandardOutput()).split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines.mid(1);
+}
+
+TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecodeReadsThem) {
+    QTemporaryDir dir;
+    const QString sent = dir.filePath("sent.bin");
+    Simulator sim({"--baud", "921600", "--duration", "120", "--tee", sent});
+    ASSERT_TRUE(QFile::exists(sim.Path())) << sim.Path().toStdString();
+    const QString iniPath = dir.filePath("VYK-10.ini");
+    IniFile ini(iniPath);
+    ini.WriteString("Ports", "COM1", sim.Path());
+    ini.WriteString("Main", "mode", "1");
+    ini.WriteString("Main", "viewtype", "162");
+    ini.WriteString("Main", "BandRate", "921600");
+
+    ScriptedPrompt prompt;
+    ConsoleOptions options;
+    options.iniPath = iniPath;
+    options.prompt = &prompt;
+    options.segmentLimit = 100000;
+    auto window = std::make_unique<TfrmVYK10>(options);
+    window->resize(1106, 700);
+    window->show();
+    AnswerPortDialog("com1", true);
+    ASSERT_TRUE(window->FormShow());
+    Wait(300);
+
+    prompt.fileNames = {dir.filePath("run")};
+    window->btnOpenSaveLogFile->trigger();
+    ASSERT_NE(window->Recording(), nullptr);
+    Wait(6000);  // about 550 KB at 921600 baud: four segments or more
+    window->btnOpenSaveLogFile->trigger();  // stops; the dialog is cancelled
+    ASSERT_EQ(window->Recording(), nullptr);
+    EXPECT_TRUE(prompt.messages.empty());
+
+    const auto entries = Entries(dir.filePath("run.Zip"));
+    ASSERT_GE(entries.size(), 3u);
+    QByteArray recorded;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].first, QString::asprintf("run.%03d", int(i)).toStdString());
+        if (i + 1 < entries.size()) {
+            EXPECT_GE(entries[i].second.size(), 100000) << "every segment but the last";
+        }
+        recorded += entries[i].second;
+    }
+    // What the console received since the recording began, byte for byte and in order.
+    const QByteArray all = ReadAll(sent);
+    const qsizetype at = all.indexOf(recorded.left(4096));
+    ASSERT_GE(at, 0);
+    EXPECT_TRUE(all.mid(at, recorded.size()) == recorded) << "a byte lost, added or moved";
+
+    prompt.fileNames = {dir.filePath("run.Zip")};
+    window->btnOpenFile->trigger();
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("run.000")));
+    WriteAll(dir.filePath("first.000"), entries[0].second);
+    const QStringList expected =
+        DecodedLines(dir.filePath("first.000"), window->settings.distanceLimit);
+    ASSERT_EQ(window->store.pointCount, expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const ScanPoint& p = window->store.pointBuffer[i];
+        const QString line = QString::asprintf("%d,%d,%d,%d,%d,%d", p.laser, p.angle, p.distance,
+                                               p.aux1, p.aux2, p.aux3);
+        ASSERT_EQ(line, expected[i]) << "record " << i;
+    }
+    EXPECT_GT(expected.size(), 20000);
+}
 #endif
+
+// Each closing signal packs a running recording, as the close box does.
+TEST(ConsoleRecording, ASignalPacksTheRecordingAsTheCloseBoxDoes) {
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        QTemporaryDir dir;
+        IniFile ini(dir.filePath("VYK-10.ini"));
+        ini.WriteString("Main", "mode", "1");
+        ini.WriteString("Main", "viewtype", "162");
+        ScriptedPrompt prompt;
+        ConsoleOptions options;
+        options.iniPath = dir.filePath("VYK-10.ini");
+        options.prompt = &prompt;
+        auto window = std::make_unique<TfrmVYK10>(options);
+        SignalClose signalClose(window.get());
+        window->show();
+        prompt.fileNames = {dir.filePath("run")};
+        window->btnOpenSaveLogFile->trigger();
+        ASSERT_NE(window->Recording(), nullptr);
+        const auto packet = laserencode::EncodePacket4(1234, 160);
+        for (int i = 0; i < 10; ++i) window->Loop().recorder(packet.data(), 4);
+        raise(number);
+        Wait(200);
+        EXPECT_FALSE(window->isVisible()) << number;
+        window.reset();
+        const auto entries = Entries(dir.filePath("run.Zip"));
+        ASSERT_EQ(entries.size(), 1u) << number;
+        EXPECT_EQ(entries[0].second.size(), 40);
+    }
+}
 
 // True once the process catches the signal; a loaded or sanitized start can take seconds.
 bool CatchesSignal(qint64 pid, int number) {
