@@ -172,8 +172,7 @@ bool ZipReader::List() {
     return true;
 }
 
-ZipReader::Result ZipReader::ReadEntry(int index, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
-    bytes.clear();
+ZipReader::Result ZipReader::Check(int index, uint64_t maxBytes) {
     if (!file_ || index < 0 || index >= EntryCount()) {
         Fail("no such entry");
         return Result::Failed;
@@ -202,39 +201,63 @@ ZipReader::Result ZipReader::ReadEntry(int index, uint64_t maxBytes, std::vector
         Fail(what + "too large for memory");
         return Result::TooLarge;
     }
-    try {
-        bytes.resize(entry.size);
-    } catch (const std::bad_alloc&) {
-        Fail(what + "too large for memory");
-        return Result::TooLarge;
-    }
+    return Result::Ok;
+}
+
+bool ZipReader::Inflate(int index, const Sink& sink) {
+    const Entry& entry = entries_[index];
+    const std::string what = "entry " + entry.name + ": ";
     unz64_file_pos pos = {entry.directoryPos, entry.entryNumber};
-    if (unzGoToFilePos64(file_, &pos) != UNZ_OK || unzOpenCurrentFile(file_) != UNZ_OK) {
-        Fail(what + "damaged local header");
-        return Result::Failed;
-    }
-    // minizip never writes past the declared size, so a longer stream shows as a CRC error.
+    if (unzGoToFilePos64(file_, &pos) != UNZ_OK || unzOpenCurrentFile(file_) != UNZ_OK)
+        return Fail(what + "damaged local header");
+    // minizip never gives more than the declared size, so a longer stream shows as a CRC error.
+    std::vector<uint8_t> block(std::clamp<uint64_t>(entry.size, 1, kCopyBlock));
     uint64_t got = 0;
     int read = 1;
     while (got < entry.size && read > 0) {
-        const uint64_t want = std::min<uint64_t>(entry.size - got, kCopyBlock);
-        read = unzReadCurrentFile(file_, bytes.data() + got, static_cast<unsigned>(want));
-        if (read > 0)
+        const uint64_t want = std::min<uint64_t>(entry.size - got, block.size());
+        read = unzReadCurrentFile(file_, block.data(), static_cast<unsigned>(want));
+        if (read > 0) {
+            sink(block.data(), static_cast<size_t>(read));
             got += static_cast<uint64_t>(read);
+        }
     }
     const int closed = unzCloseCurrentFile(file_);
-    if (read < 0) {
-        Fail(what + "damaged data (error " + std::to_string(read) + ")");
-    } else if (got < entry.size) {
-        Fail(what + "holds less data than its declared size");
-    } else if (closed == UNZ_CRCERROR) {
-        Fail(what + "checksum mismatch");
-    } else if (closed != UNZ_OK) {
-        Fail(what + "damaged data");
-    } else {
-        return Result::Ok;
-    }
+    if (read < 0)
+        return Fail(what + "damaged data (error " + std::to_string(read) + ")");
+    if (got < entry.size)
+        return Fail(what + "holds less data than its declared size");
+    if (closed == UNZ_CRCERROR)
+        return Fail(what + "checksum mismatch");
+    if (closed != UNZ_OK)
+        return Fail(what + "damaged data");
+    return true;
+}
+
+ZipReader::Result ZipReader::StreamEntry(int index, uint64_t maxBytes, const Sink& sink) {
+    const Result checked = Check(index, maxBytes);
+    if (checked != Result::Ok)
+        return checked;
+    return Inflate(index, sink) ? Result::Ok : Result::Failed;
+}
+
+ZipReader::Result ZipReader::ReadEntry(int index, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
     bytes.clear();
+    const Result checked = Check(index, maxBytes);
+    if (checked != Result::Ok)
+        return checked;
+    try {
+        bytes.reserve(entries_[index].size);
+    } catch (const std::bad_alloc&) {
+        Fail("entry " + entries_[index].name + ": too large for memory");
+        return Result::TooLarge;
+    }
+    const bool ok = Inflate(index, [&bytes](const uint8_t* piece, size_t count) {
+        bytes.insert(bytes.end(), piece, piece + count);
+    });
+    if (ok)
+        return Result::Ok;
+    bytes = std::vector<uint8_t>();
     return Result::Failed;
 }
 

@@ -5,6 +5,7 @@
 // and sizes checked, so that a damaged or hostile archive cannot reach outside or exhaust memory.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ public:
     // cannot be allocated; Failed: unsafe name, damaged data or sizes that disagree.
     Result ReadEntry(int index, uint64_t maxBytes, std::vector<uint8_t>& bytes);
 
+    // Hands entry index to sink piece by piece, with the same checks; what a damaged entry
+    // gave before its fault showed has reached the sink by then.
+    using Sink = std::function<void(const uint8_t* bytes, size_t count)>;
+    Result StreamEntry(int index, uint64_t maxBytes, const Sink& sink);
+
     const std::string& Error() const { return error_; }
 
     static constexpr unsigned long kUtf8NameFlag = 1u << 11;
@@ -60,6 +66,8 @@ private:
 
     bool List();
     bool Fail(const std::string& text);
+    Result Check(int index, uint64_t maxBytes);
+    bool Inflate(int index, const Sink& sink);
 
     void* file_ = nullptr;
     bool empty_ = false;

@@ -9,13 +9,16 @@
 
 #include <sys/stat.h>
 
+#include "ArchiveInput.h"
+
 namespace decodecli {
 namespace {
 
 constexpr char kUsage[] = "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n";
 constexpr char kHelp[] =
     "Decodes a recorded scanner stream into one CSV line per record, after the header\n"
-    "laser,angle,distance,aux1,aux2,aux3.\n"
+    "laser,angle,distance,aux1,aux2,aux3. FILE is a raw stream or a ZIP recording (told by\n"
+    "its content), whose entries are decoded in order, each as a buffer of its own.\n"
     "\n"
     "  --limit CM     distance limit in cm (default 6000, any signed 32-bit integer)\n"
     "  --chunk BYTES  decode in consecutive pieces of this size, as the live console does\n"
@@ -23,7 +26,8 @@ constexpr char kHelp[] =
     "  --help         this text\n"
     "\n"
     "A progress bar shows on stderr when it is a terminal and the records go elsewhere.\n"
-    "Exit status: 0 done, 1 the file cannot be read or the output cannot be written,\n"
+    "Exit status: 0 done, 1 the file cannot be read, a damaged archive or a refused entry,\n"
+    "or the output cannot be written,\n"
     "2 a bad option.\n";
 constexpr size_t kReadSize = size_t{1} << 20;
 
@@ -114,7 +118,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         [&output](const ScanPoint* records, size_t count) { output.Write(records, count); });
     ProgressBar progress(err, showProgress);
     std::string error;
-    const bool read = FeedFile(options.file, decoder, output, progress, error);
+    const bool read = IsArchive(options.file)
+                          ? FeedArchive(options.file, decoder, output, progress, error)
+                          : FeedFile(options.file, decoder, output, progress, error);
     progress.Finish();
     if (!read) {
         err << "vyk-decode: cannot read " << options.file << ": " << error << '\n';
