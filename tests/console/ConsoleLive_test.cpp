@@ -279,7 +279,7 @@ TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecode
     prompt.fileNames = {dir.filePath("run")};
     window->btnOpenSaveLogFile->trigger();
     ASSERT_NE(window->Recording(), nullptr);
-    Wait(6000);  // about 550 KB at 921600 baud: four segments or more
+    Wait(6000);                             // about 550 KB at 921600 baud: four segments or more
     window->btnOpenSaveLogFile->trigger();  // stops; the dialog is cancelled
     ASSERT_EQ(window->Recording(), nullptr);
     EXPECT_TRUE(prompt.messages.empty());
@@ -315,6 +315,10 @@ TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecode
         ASSERT_EQ(line, expected[i]) << "record " << i;
     }
     EXPECT_GT(expected.size(), 20000);
+    // vyk-decode on the archive itself starts with the same records.
+    const QStringList whole = DecodedLines(dir.filePath("run.Zip"), window->settings.distanceLimit);
+    EXPECT_GT(whole.size(), expected.size());
+    EXPECT_TRUE(whole.mid(0, expected.size()) == expected);
 }
 #endif
 
