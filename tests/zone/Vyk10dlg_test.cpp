@@ -130,4 +130,54 @@ TEST_F(ZoneWindow, RefusedSaveFocusesTheBoxAndKeepsTheZone) {
     EXPECT_EQ(w->Tool().Table().zones[2].IOTCount, 5);
 }
 
+// The scanner decides its outputs from its own zones: the simulator is given a five-point zone
+// 0 across the path of its walking object, then the window shows what it reports.
+TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves) {
+    QProcess sim;
+    sim.start(QStringLiteral(VYK_SIM_PATH), {"--model", "vyk05", "--duration", "120"});
+    ASSERT_TRUE(sim.waitForStarted(5000) && sim.waitForReadyRead(5000));
+    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+    QTemporaryDir dir;
+    const QString iniPath = dir.filePath("VYK-05.ini");
+    {
+        IniFile ini(iniPath);
+        const int points[10] = {0, 110, 160, 110, 160, 190, 80, 220, 0, 190};
+        ini.WriteInteger("Poly0", "count", 5);
+        for (int k = 0; k < 5; ++k) {
+            ini.WriteInteger("Poly0", QStringLiteral("x%1").arg(k), points[2 * k]);
+            ini.WriteInteger("Poly0", QStringLiteral("y%1").arg(k), points[2 * k + 1]);
+        }
+    }
+    QProcess push;
+    push.start(QStringLiteral(VYK_ZONES_PATH), {"push", device, iniPath});
+    ASSERT_TRUE(push.waitForFinished(60000));
+    ASSERT_EQ(push.exitCode(), 0) << push.readAllStandardError().constData();
+    IniFile(iniPath).WriteString("Ports", "COM1", device);
+
+    ScriptedPrompt prompt;
+    ZoneToolOptions options;
+    options.iniPath = iniPath;
+    options.prompt = &prompt;
+    TfrmVYK10 w(options);
+    w.resize(1110, 751);
+    w.show();
+    AnswerPortDialog("COM1", true);
+    ASSERT_TRUE(w.FormShow());
+    w.Tool().PlayClicked();
+    auto waitFor = [&](bool red) {
+        QElapsedTimer waited;
+        waited.start();
+        while (((w.Graph()->OutputState() & 1) != 0) != red && waited.elapsed() < 40000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return ((w.Graph()->OutputState() & 1) != 0) == red;
+    };
+    EXPECT_TRUE(waitFor(true)) << "the object never entered";
+    EXPECT_GT(w.store.pointCount, 0);
+    EXPECT_TRUE(waitFor(false)) << "the object never left";
+    EXPECT_EQ(w.Graph()->OutputState() & 6, 0) << "outputs 2 and 3 have no zone";
+    w.close();
+    sim.kill();
+    sim.waitForFinished(5000);
+}
+
 }  // namespace
