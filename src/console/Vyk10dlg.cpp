@@ -20,8 +20,10 @@
 #include "AppPaths.h"
 #include "Decodedlg.h"
 #include "DesktopOpen.h"
+#include "Iapdlg.h"
 #include "IniFile.h"
 #include "Logfile.h"
+#include "NxIapPort.h"
 #include "OpenFailure.h"
 #include "Progressdlg.h"
 #include "Prompt.h"
@@ -54,7 +56,6 @@ private:
 constexpr int kOpenPortEventMask = 9;
 constexpr int kSendBufferSize = 65536;
 constexpr int kTimerIntervalMs = 20;
-constexpr char kNotYet[] = "%1尚未提供。";
 constexpr char kHistoryFilter[] =
     "激光压缩数据文件 (*.Zip);;激光数据文件 (*.000);;所有文件 (*)";
 
@@ -527,7 +528,7 @@ void TfrmVYK10::SystemCommand(int command) {
             prompt_->Message(HelpText());
             break;
         case kCmdUpgrade:
-            ShowLater("在线升级");
+            ShowUpgradeWindow();
             break;
         case kCmdDisplayFilter:
             displayFilter = !displayFilter;
@@ -698,8 +699,21 @@ bool TfrmVYK10::SendToPort(const QByteArray& bytes) {
     return true;
 }
 
-void TfrmVYK10::ShowLater(const char* what) {
-    prompt_->Message(QString::fromUtf8(kNotYet).arg(QString::fromUtf8(what)));
+// The upgrade window takes the serial line over; once it closes, the program ends.
+void TfrmVYK10::ShowUpgradeWindow() {
+    std::unique_ptr<TfrmIAP> upgrade;
+    try {
+        auto port = options_.makeUpgradePort
+                        ? options_.makeUpgradePort(*prompt_, ini_.get())
+                        : std::make_unique<NxIapPort>(ini_.get(), options_.prompt);
+        upgrade = std::make_unique<TfrmIAP>(std::move(port), *ini_, *prompt_, this);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    ReleasePort();
+    upgrade->exec();
+    upgrade.reset();
+    close();
 }
 
 // Once closing has begun nothing may wait on the user: the window is about to go.

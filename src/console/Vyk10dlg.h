@@ -17,6 +17,7 @@
 #include "PortReconnect.h"
 #include "Setportdlg.h"
 
+class IapPort;
 class IniFile;
 class Prompt;
 class QAction;
@@ -66,6 +67,8 @@ struct ConsoleOptions {
     std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
     // Empty: a plain TSerialPort. Throws std::bad_alloc when the object cannot be had.
     std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
+    // Empty: the upgrade window's own comm device, its COM numbers mapped by ini.
+    std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort;
     int32_t segmentLimit = record::kSegmentLimit;  // of a recording's segment files
 };
 
@@ -187,7 +190,7 @@ private:
     // OpenPort with the console's settings, then the monitor; false when the port did not open.
     bool StartPort(TSerialPort& port);
     std::unique_ptr<TSerialPort> ReopenPort();
-    void ShowLater(const char* what);
+    void ShowUpgradeWindow();
     void ShowRecordButton(int image);
     void LeaveLiveOperation();
 

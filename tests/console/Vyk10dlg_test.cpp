@@ -22,7 +22,9 @@
 #include <QWheelEvent>
 
 #include "Decodedlg.h"
+#include "Iapdlg.h"
 #include "IniFile.h"
+#include "PlayedPort.h"
 #include "PortDialogAnswer.h"
 #include "PtyPair.h"
 #include "ScriptedPrompt.h"
@@ -57,6 +59,9 @@ protected:
             return true;
         };
         options.makePort = makePort;
+        options.makeUpgradePort = [this](Prompt&, const IniFile*) {
+            return std::make_unique<PlayedPort>(upgradeLine);
+        };
         auto window = std::make_unique<TfrmVYK10>(options);
         window->resize(1106, 700);
         window->show();
@@ -71,6 +76,7 @@ protected:
     ScriptedPrompt prompt;
     QStringList opened;
     std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
+    PlayedPort::Line upgradeLine;
 };
 
 TEST_F(Window, FirstStartWithoutIniShowsTheCircleViewAndWritesTheKeysAtExit) {
@@ -170,6 +176,24 @@ TEST_F(Window, HelpAndFilterCommands) {
     EXPECT_TRUE(w->Graph()->DisplayFilter());
     w->SystemCommand(kCmdDisplayFilter);
     EXPECT_FALSE(w->Graph()->DisplayFilter());
+}
+
+// The upgrade window gets the line to itself; once it is closed, the program ends.
+TEST_F(Window, UpgradeItemShowsTheUpgradeWindowThenEndsTheProgram) {
+    auto w = Make();
+    bool shown = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* upgrade = qobject_cast<TfrmIAP*>(QApplication::activeModalWidget())) {
+            shown = upgrade->isVisible();
+            upgrade->reject();
+        }
+    });
+    closer.start(10);
+    w->SystemCommand(kCmdUpgrade);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(IniFile(IniPath()).ReadInteger("IAP", "COM", 0), 1) << "its settings were saved";
 }
 
 TEST_F(Window, DebugPopupOpensOnlyFromTheLeftmostTenPixels) {
