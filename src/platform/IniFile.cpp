@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
+#include <cctype>
 #include <limits>
 #include <optional>
 
@@ -155,8 +156,11 @@ std::optional<int> ParseInteger(const QString& text) {
     if (digits.isEmpty())
         return std::nullopt;
     for (const QChar c : digits) {
-        const bool ok = base == 10 ? c.isDigit() && c.unicode() < 128 : isxdigit(c.unicode()) != 0;
-        if (!ok || c.unicode() >= 128)
+        // Only ASCII digits count; the character classes take nothing but byte values.
+        if (c.unicode() >= 128)
+            return std::nullopt;
+        const auto byte = static_cast<unsigned char>(c.unicode());
+        if ((base == 10 ? isdigit(byte) : isxdigit(byte)) == 0)
             return std::nullopt;
     }
     bool ok = false;

@@ -151,9 +151,11 @@ bool SerialDevice::Open(const QString& path) {
     }
     // TIOCEXCL also keeps out programs that do not lock; root passes it, hence the flock too.
     ioctl(fd, TIOCEXCL);
+    const termios found = tio;
     MakeRaw(&tio);
     tcsetattr(fd, TCSANOW, &tio);
     Adopt(fd);
+    found_ = found;
     exclusive_ = true;
     return true;
 }
@@ -171,8 +173,12 @@ void SerialDevice::Adopt(int fd) {
 void SerialDevice::Close() {
     if (fd_ < 0)
         return;
-    if (exclusive_)
+    if (exclusive_) {
+        // As found, the next program gets its line as it expects it, and HUPCL (if it was
+        // set) drops DTR and RTS when the descriptor closes.
+        tcsetattr(fd_, TCSANOW, &found_);
         ioctl(fd_, TIOCNXCL);
+    }
     close(fd_);
     fd_ = -1;
 }

@@ -76,6 +76,7 @@ public:
     // Takes over a descriptor opened elsewhere (the caller passes a duplicate it may close),
     // leaving its settings and exclusivity as they are.
     void Adopt(int fd);
+    // Gives a device it opened back the settings it had before Open, then closes it.
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
@@ -127,6 +128,7 @@ private:
 
     int fd_ = -1;
     bool exclusive_ = false;
+    termios found_{};  // the settings of an opened device before Open, given back at close
     CommTimeouts timeouts_;
     uint32_t eventMask_ = 0;
     char eventChar_ = 0;

@@ -1,11 +1,29 @@
 #include "IniFile.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <climits>
+#include <cstdio>
 
 #include "TextCodec.h"
+
+namespace {
+std::atomic<int> classTestsOutsideTheTable{0};
+}
+
+// The character classes are defined for unsigned char values and EOF only; glibc reads any
+// other argument from outside its table. Calls from the code under test come here first.
+extern "C" int isxdigit(int c) noexcept {
+    if (c != EOF && (c < 0 || c > UCHAR_MAX))
+        ++classTestsOutsideTheTable;
+    using Real = int (*)(int);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "isxdigit"));
+    return real(c);
+}
 
 namespace {
 
@@ -115,12 +133,17 @@ TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
         {"0x", 77},
         {"-", 77},
         {"１２", 77},
+        {"$中", 77},
+        {"0x1é", 77},
+        {"$ｆ", 77},
     };
     IniFile ini(path);
+    classTestsOutsideTheTable = 0;
     for (const auto& c : cases) {
         ini.WriteString("N", "v", QString::fromUtf8(c.text));
         EXPECT_EQ(ini.ReadInteger("N", "v", 77), c.expected) << c.text;
     }
+    EXPECT_EQ(classTestsOutsideTheTable, 0) << "a character class was asked about a non-byte";
 }
 
 TEST_F(IniFileTest, BooleansAreIntegersNotZero) {

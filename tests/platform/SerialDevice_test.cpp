@@ -44,6 +44,40 @@ TEST_F(SerialDeviceTest, OpenMakesTheLineRaw) {
     EXPECT_TRUE(pty.Receive(1, 100).isEmpty());
 }
 
+// The line is left as it was found: raw mode and a new rate hold only while the port is open,
+// and the hang-up on last close (which drops DTR and RTS on an adapter) comes back with close.
+TEST_F(SerialDeviceTest, CloseRestoresTheSettingsFoundAtOpen) {
+    device.Close();
+    termios found{};
+    ASSERT_EQ(tcgetattr(pty.Master(), &found), 0);
+    found.c_iflag |= ICRNL | IXON;
+    found.c_oflag |= OPOST | ONLCR;
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_cflag |= HUPCL | CSTOPB;
+    cfsetspeed(&found, B9600);
+    ASSERT_EQ(tcsetattr(pty.Master(), TCSANOW, &found), 0);
+    ASSERT_EQ(tcgetattr(pty.Master(), &found), 0);
+
+    ASSERT_TRUE(device.Open(pty.SlavePath()));
+    LineSettings settings;
+    ASSERT_TRUE(device.GetState(&settings));
+    ASSERT_TRUE(BuildLineSettings("baud=921600 parity=N data=8 stop=1", &settings));
+    ASSERT_TRUE(device.SetState(settings));
+    termios open{};
+    ASSERT_EQ(tcgetattr(pty.Master(), &open), 0);
+    ASSERT_EQ(open.c_lflag & ICANON, 0u);
+    ASSERT_EQ(open.c_cflag & (HUPCL | CSTOPB), 0u);
+
+    device.Close();
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty.Master(), &after), 0);
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(cfgetospeed(&after), speed_t(B9600));
+}
+
 // Reads complete on the count, on the interval between two bytes, or on the total.
 TEST_F(SerialDeviceTest, ReadTimeouts) {
     struct {
