@@ -1,6 +1,10 @@
 #include "ShellCommands.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <exception>
+
+#include "Prompt.h"
 
 #include "TextCodec.h"
 
@@ -35,6 +39,19 @@ bool WriteHistoryText(const QString& path, const QByteArray& gbkText) {
 QString HelpText() {
     return QString::fromUtf8(
         "程序设计：Halvex 软件组\r\n微信号:halvex-lidar\r\nEmail:support@halvex.example");
+}
+
+int RunShowingExceptions(Prompt& prompt, const std::function<int()>& run) {
+    QString text;
+    try {
+        return run();
+    } catch (const std::exception& failure) {
+        text = QString::fromLocal8Bit(failure.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown exception");
+    }
+    prompt.Message(text, QCoreApplication::applicationName(), Prompt::Icon::Error);
+    return 1;
 }
 
 }  // namespace console

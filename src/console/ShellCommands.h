@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+
+class Prompt;
 
 namespace console {
 
@@ -21,5 +24,10 @@ bool WriteChangeHistory(const QString& path);
 // The same for a history text given as the program carries it.
 bool WriteHistoryText(const QString& path, const QByteArray& gbkText);
 QString HelpText();
+
+// Runs the program's start and message loop. An exception that reaches this level is shown in a
+// message box once everything it left has been destroyed (the settings are written), and the
+// program ends with exit code 1.
+int RunShowingExceptions(Prompt& prompt, const std::function<int()>& run);
 
 }  // namespace console

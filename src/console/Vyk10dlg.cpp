@@ -15,7 +15,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <new>
 
 #include "AppPaths.h"
 #include "Decodedlg.h"
@@ -47,7 +46,7 @@ public:
     int ReadReceived(uint8_t* destination, int maxCount) override {
         return port_.ReadReceived(destination, maxCount);
     }
-    int32_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
+    int64_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
 
 private:
     TSerialPort& port_;
@@ -297,9 +296,11 @@ void TfrmVYK10::ConnectActionExecute() {
 
     portNumber = dialog.PortNumber();
     settings.baudRate = dialog.BaudRate();
+    // Whatever keeps the object from being built (memory, the descriptors of its events) is
+    // the one failure the user is told about.
     try {
         port_ = options_.makePort(*prompt_, ini_.get());
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         prompt_->Message(QStringLiteral("打开串口申请内存失败!"));
         return;
     }

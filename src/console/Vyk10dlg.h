@@ -65,7 +65,7 @@ struct ConsoleOptions {
     Prompt* prompt = nullptr;                      // null: real dialogs
     setport::PortSource portSource;                // empty: the machine's COM devices
     std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
-    // Empty: a plain TSerialPort. Throws std::bad_alloc when the object cannot be had.
+    // Empty: a plain TSerialPort. Throws when the object cannot be had.
     std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
     // Empty: the upgrade window's own comm device, its COM numbers mapped by ini.
     std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort;

@@ -2,13 +2,13 @@
 #include <QScreen>
 
 #include "AppPaths.h"
+#include "Prompt.h"
+#include "ShellCommands.h"
 #include "SignalClose.h"
 #include "Translations.h"
 #include "Vyk10dlg.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    LoadQtChinese(app);
+static int Run(QApplication& app) {
     console::ConsoleOptions options;
     options.iniPath = IniPathFor(QApplication::applicationFilePath());
     console::TfrmVYK10 window(options);
@@ -22,4 +22,11 @@ int main(int argc, char** argv) {
     if (!window.FormShow() || !window.isVisible())
         return 0;
     return app.exec();
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    LoadQtChinese(app);
+    WidgetPrompt prompt;
+    return console::RunShowingExceptions(prompt, [&app] { return Run(app); });
 }

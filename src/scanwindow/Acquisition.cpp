@@ -9,8 +9,14 @@ PointStore::PointStore(int capacity) : pointBuffer(capacity), pointCapacity(capa
 
 void PointStore::KeepNewerHalf() {
     const int half = pointCapacity / 2;
-    std::memmove(pointBuffer.data(), pointBuffer.data() + half, sizeof(ScanPoint) * half);
-    pointCount = half;
+    const int kept = std::max(0, std::min(pointCount, 2 * half) - half);
+    std::memmove(pointBuffer.data(), pointBuffer.data() + half, sizeof(ScanPoint) * kept);
+    pointCount = kept;
+}
+
+void PointStore::MakeRoomFor(int records) {
+    if (pointCapacity - pointCount < records && pointCount > pointCapacity / 2)
+        KeepNewerHalf();
 }
 
 void PointStore::ViewNewest() {
@@ -43,8 +49,8 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
             recorder(rxChunk_.data(), n);
         if (echoActive && echo)
             echo(rxChunk_.data(), n);
-        if (store_.pointCount >= store_.pointCapacity)
-            store_.KeepNewerHalf();
+        // No record takes fewer than 3 bytes, so n bytes give at most n / 3 (one more as margin).
+        store_.MakeRoomFor(n / 3 + 1);
         const int k = decoder_.DecodeStream(store_.pointBuffer.data() + store_.pointCount,
                                             store_.pointCapacity - store_.pointCount,
                                             rxChunk_.data(), n, distanceLimit);

@@ -26,8 +26,12 @@ struct PointStore {
     int viewStart = 0;
     int viewLength = 0;
 
-    // A full buffer keeps its newer half, moved to the front in one block.
+    // Keeps the records from half the capacity on, moved to the front in one block: a full
+    // buffer keeps its newer half.
     void KeepNewerHalf();
+    // Halves the buffer first when fewer than records slots are free, so that a chunk that
+    // decodes into at most that many records is never cut at the end of the buffer.
+    void MakeRoomFor(int records);
     // The window ends at the newest record.
     void ViewNewest();
     // Brings viewStart back into the buffer; returns how many records the window shows.
@@ -39,7 +43,7 @@ class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual int ReadReceived(uint8_t* destination, int maxCount) = 0;
-    virtual int32_t ReceivedTotal() const = 0;
+    virtual int64_t ReceivedTotal() const = 0;
 };
 
 class AcquisitionLoop {

@@ -19,13 +19,13 @@ QString PointStatusText(int pointCount, float pointRate) {
     return QString::asprintf("%d,%0.2fK", pointCount, double(pointRate));
 }
 
-QString ByteStatusText(int32_t total, float byteRate) {
+QString ByteStatusText(int64_t total, float byteRate) {
     if (total > 1200000) {
         return QString::asprintf("%0.2fM,%0.2fk/s", (total >> 10) / 1024.0, double(byteRate));
     }
     if (total > 50000)
-        return QString::asprintf("%dK,%0.2fk/s", total >> 10, double(byteRate));
-    return QString::asprintf("%d,%0.2fk/s", total, double(byteRate));
+        return QString::asprintf("%dK,%0.2fk/s", int(total >> 10), double(byteRate));
+    return QString::asprintf("%d,%0.2fk/s", int(total), double(byteRate));
 }
 
 QString UnsetValueText() {

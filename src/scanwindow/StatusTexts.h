@@ -17,7 +17,7 @@ QString PortStatusText(bool open, int portNumber, int baudRate);
 // The second number stays 0: nothing in the console gives it a value.
 QString ZoomStatusText(int timeZoom);
 QString PointStatusText(int pointCount, float pointRate);
-QString ByteStatusText(int32_t receivedTotal, float byteRate);
+QString ByteStatusText(int64_t receivedTotal, float byteRate);
 // Panel 4 shows a value the console never sets.
 QString UnsetValueText();
 

@@ -94,7 +94,8 @@ public:
     void SendBytes(const uint8_t* data, int length);
     void SendBytes(const QByteArray& bytes);
     int ReadReceived(uint8_t* destination, int maxCount);
-    int32_t ReceivedTotal() const { return receivedTotal_.load(std::memory_order_relaxed); }
+    // Every byte read from the driver; 64 bits, so that days of streaming do not wrap it.
+    int64_t ReceivedTotal() const { return receivedTotal_.load(std::memory_order_relaxed); }
     void ClosePort();
 
     // Once the owner has begun to close, no warning may keep it waiting: none is shown after
@@ -120,7 +121,7 @@ private:
     const IniFile* ini_;
     int32_t sendLength_ = 0;
     SerialDevice m_hComm;
-    std::atomic<int32_t> receivedTotal_{0};
+    std::atomic<int64_t> receivedTotal_{0};
     unsigned portnr_ = 0;
     std::thread thread_;
     std::mutex portLock_;

@@ -1,6 +1,7 @@
 #include "Vyk10dlg.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <new>
+#include <stdexcept>
 
 #include "Decodedlg.h"
 #include "Iapdlg.h"
@@ -351,7 +354,7 @@ TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
     EXPECT_FALSE(w->ConnectAction->isEnabled());
     EXPECT_TRUE(w->DisconnectAction->isEnabled());
     ASSERT_TRUE(BytesArrive(*w, pty));
-    const int32_t before = w->Port()->ReceivedTotal();
+    const int64_t before = w->Port()->ReceivedTotal();
     ASSERT_TRUE(pty.Send(QByteArray(1000, ' ')));
     Pump(5000, [&] { return w->Port()->ReceivedTotal() >= before + 1000; });
     const QString total = QString::number(w->Port()->ReceivedTotal()) + ",";
@@ -447,16 +450,56 @@ TEST_F(Window, CircleViewMouseMoveShowsTheReadingOfThePreviousRedraw) {
     EXPECT_EQ(w->LabelGraphData->text(), QString::fromUtf8("距离:0cm 角度:0.00               "));
 }
 
+// The port's events need descriptors: with none left its constructor throws.
+std::unique_ptr<TSerialPort> PortWithoutDescriptors(Prompt& prompt, const IniFile* ini) {
+    // The sanitizers' type check needs descriptors the first time it meets the class.
+    { TSerialPort known(prompt, ini); }
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_NOFILE, &none);
+    struct Restore {
+        rlimit limit;
+        ~Restore() { setrlimit(RLIMIT_NOFILE, &limit); }
+    } restore{saved};
+    return std::make_unique<TSerialPort>(prompt, ini);
+}
+
 TEST_F(Window, APortObjectThatCannotBeHadIsReported) {
-    makePort = [](Prompt&, const IniFile*) -> std::unique_ptr<TSerialPort> {
-        throw std::bad_alloc();
+    const std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> failures[] = {
+        PortWithoutDescriptors,
+        [](Prompt&, const IniFile*) -> std::unique_ptr<TSerialPort> { throw std::bad_alloc(); },
     };
-    auto w = Make();
-    AnswerPortDialog("COM7", true);
-    EXPECT_FALSE(w->FormShow());
-    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("打开串口申请内存失败!")});
-    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
-    EXPECT_TRUE(w->ConnectAction->isEnabled());
+    for (const auto& failure : failures) {
+        prompt.messages.clear();
+        QFile::remove(IniPath());
+        makePort = failure;
+        auto w = Make();
+        AnswerPortDialog("COM7", true);
+        EXPECT_FALSE(w->FormShow());
+        EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("打开串口申请内存失败!")});
+        EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
+        EXPECT_TRUE(w->ConnectAction->isEnabled());
+        w.reset();
+        EXPECT_EQ(Key("BandRate"), "230400") << "the settings are written as the program ends";
+    }
+}
+
+// An exception that reaches the top ends the program with a box, after the window it left has
+// written its settings.
+TEST_F(Window, AnExceptionAtTheTopIsShownAndTheSettingsAreWritten) {
+    const int code = RunShowingExceptions(prompt, [this] {
+        auto w = Make();
+        throw std::runtime_error("eventfd");
+        return 0;
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{"eventfd"});
+    EXPECT_EQ(prompt.messages[0].icon, Prompt::Icon::Error);
+    EXPECT_EQ(Key("BandRate"), "230400");
+    EXPECT_EQ(RunShowingExceptions(prompt, [] { return 0; }), 0);
+    EXPECT_EQ(prompt.messages.size(), 1u);
 }
 
 // The window connected to a pseudo-terminal whose far end the test plays.

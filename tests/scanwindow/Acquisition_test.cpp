@@ -23,12 +23,12 @@ public:
         ++reads;
         return ring_.Read(destination, maxCount);
     }
-    int32_t ReceivedTotal() const override { return total_; }
+    int64_t ReceivedTotal() const override { return total_; }
     int reads = 0;
 
 private:
     ReceiveRing ring_;
-    int32_t total_ = 0;
+    int64_t total_ = 0;
 };
 
 // n measurement records as 4-byte packets, distances from first on.
@@ -131,6 +131,32 @@ TEST(AcquisitionTick, AFullBufferKeepsItsNewerHalfBeforeDecoding) {
     EXPECT_EQ(f.store.pointBuffer[499999].distance, 999999);
     EXPECT_EQ(f.store.pointBuffer[500000].distance, 7);
     EXPECT_EQ(f.store.pointBuffer[500010].distance, 17);
+}
+
+// A chunk that finds less room than it can fill makes room first; none of its records is cut.
+TEST(AcquisitionTick, AChunkNeverFindsTooLittleRoom) {
+    const struct {
+        int before;     // records in the buffer of 1000 when the chunk of 100 arrives
+        int after;      // records afterwards
+        int firstKept;  // the oldest record kept
+    } cases[] = {
+        {800, 900, 0},                      // room for 200: a chunk of 400 bytes fills at most 134
+        {866, 966, 0},                      // room for 134 exactly
+        {867, 467, 500},                    // one short: the records from 500 on move to the front
+        {990, 590, 500}, {1000, 600, 500},  // full
+    };
+    for (const auto& c : cases) {
+        Fixture f(1000);
+        for (int i = 0; i < 1000; ++i) f.store.pointBuffer[i].distance = i;
+        f.store.pointCount = c.before;
+        f.source.Receive(Packets(100, 2000));
+        EXPECT_EQ(f.loop.Tick(f.source, 0, false), 100) << c.before;
+        ASSERT_EQ(f.store.pointCount, c.after) << c.before;
+        EXPECT_EQ(f.store.pointBuffer[0].distance, c.firstKept) << c.before;
+        EXPECT_EQ(f.store.pointBuffer[c.after - 101].distance, c.before - 1) << c.before;
+        EXPECT_EQ(f.store.pointBuffer[c.after - 100].distance, 2000) << c.before;
+        EXPECT_EQ(f.store.pointBuffer[c.after - 1].distance, 2099) << c.before;
+    }
 }
 
 TEST(AcquisitionTick, AnOddCapacityDropsItsLastRecordWhenHalved) {

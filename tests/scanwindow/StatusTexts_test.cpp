@@ -22,7 +22,7 @@ TEST(StatusTexts, PointPanelSwitchesToKAbove50000) {
 
 TEST(StatusTexts, BytePanelSwitchesToKAbove50000AndToMAbove1200000) {
     const struct {
-        int32_t total;
+        int64_t total;
         float rate;
         const char* text;
     } cases[] = {
@@ -31,6 +31,9 @@ TEST(StatusTexts, BytePanelSwitchesToKAbove50000AndToMAbove1200000) {
         {50001, 23.04f, "48K,23.04k/s"},
         {1200000, 0.0f, "1171K,0.00k/s"},
         {1200001, 92.16f, "1.14M,92.16k/s"},
+        // Days of streaming pass 2^31 and 2^32 bytes.
+        {2147483653LL, 1.0f, "2048.00M,1.00k/s"},
+        {5000000000LL, 92.16f, "4768.37M,92.16k/s"},
     };
     for (const auto& c : cases) EXPECT_EQ(ByteStatusText(c.total, c.rate), c.text) << c.total;
 }

@@ -210,6 +210,16 @@ TEST_F(SerialPortTest, MissingDeviceOrBadArgumentsFailWithoutAMessage) {
         EXPECT_FALSE(port.OpenPort(c.owner, c.portnr, 115200, 'N', 8, 1, 9, 65536)) << c.portnr;
         port.SendBytes(QByteArray("#X\r\n"));
     }
+    // Nor through a port that was opened and closed again: the command is not kept for the
+    // next open either.
+    TSerialPort port(prompt, &ini);
+    ASSERT_TRUE(Open(port));
+    Start(port);
+    port.ClosePort();
+    port.SendBytes(QByteArray("#X\r\n"));
+    ASSERT_TRUE(Open(port));
+    Start(port);
+    port.ClosePort();
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_TRUE(pty.Receive(1, 100).isEmpty());
 }
@@ -358,7 +368,7 @@ TEST_F(SerialPortTest, DrainUnderContinuousDataLetsASendThroughAndResumes) {
     port.SendBytes(QByteArray("#S\r\n"));
     EXPECT_EQ(pty.Receive(4, 3000), "#S\r\n");
     EXPECT_LT(MsSince(sent), 2000);
-    const int32_t before = port.ReceivedTotal();
+    const int64_t before = port.ReceivedTotal();
     std::this_thread::sleep_for(300ms);
     EXPECT_GT(port.ReceivedTotal(), before);
     streaming = false;
