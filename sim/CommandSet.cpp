@@ -223,9 +223,8 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
          [this](const Args&) { return statePath_.empty() || SaveState(statePath_, state_); }},
         {CommandName(scanner::kCmdOutputLevels), 1, true,
          [this](const Args& a) {
-             if (!InRange(a[0], 0, ScannerState::kLevelMask))
-                 return false;
-             state_.ioLevel = static_cast<int>(a[0]);
+             // Only the low twelve bits are used; a zone tool may send the rest as it stored it.
+             state_.ioLevel = static_cast<int>(a[0] & ScannerState::kLevelMask);
              return true;
          }},
         {CommandName(scanner::kCmdZonePoint), 2, true,

@@ -8,19 +8,22 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace {
 
+// Raw 8N1 without flow control: cfmakeraw alone keeps the device's stop bits, RTS/CTS and
+// IXOFF.
 bool MakeRaw(int fd, speed_t speed) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0)
         return false;
     cfmakeraw(&tio);
+    tio.c_iflag &= ~(IXOFF | IXANY);
+    tio.c_cflag &= ~(CSTOPB | CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD;
-    if (speed != B0) {
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
-    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
@@ -85,7 +88,15 @@ bool TDevice::OpenPty(const std::string& link, std::string& error) {
     return true;
 }
 
+bool TDevice::KnownRate(int baud) {
+    return SpeedOf(baud) != B0;
+}
+
 bool TDevice::OpenDevice(const std::string& path, int baud, std::string& error) {
+    if (!KnownRate(baud)) {
+        error = "no serial device rate: " + std::to_string(baud);
+        return false;
+    }
     fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0) {
         error = SystemError("opening " + path);

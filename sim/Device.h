@@ -13,8 +13,10 @@ public:
 
     // A new pseudo-terminal; with a link path, also a symbolic link to its slave.
     bool OpenPty(const std::string& link, std::string& error);
-    // An existing device, set to raw 8N1 at baud.
+    // An existing device, set to raw 8N1 without flow control at baud, which must be known.
     bool OpenDevice(const std::string& path, int baud, std::string& error);
+    // The rates a device can be set to.
+    static bool KnownRate(int baud);
 
     const std::string& Path() const { return path_; }
     int Fd() const { return fd_; }

@@ -82,13 +82,14 @@ void TScanStream::StartTurn(std::string& out, const ScannerState& state, int gro
 
     AppendInfo(out, scanner::kInfoZeroDegree, revolution_ % scanner::kRevolutionCounterModulo);
     ++revolution_;
-    AppendInfo(out, scanner::kInfoFrequency, scanner::kFrequencyInfoScale / turnHz_);
+    // The views show the seconds with the frequency point that follows them.
     const int second = static_cast<int>(turnStart_);
     if (second != lastSecond_) {
         lastSecond_ = second;
         const int secondsField = MaxDistance(packetBytes_ == 5 ? 5 : 4) + 1;
         AppendInfo(out, scanner::kInfoSeconds, second % secondsField);
     }
+    AppendInfo(out, scanner::kInfoFrequency, scanner::kFrequencyInfoScale / turnHz_);
     if (model_ == ScannerModel::Vyk05) {
         AppendInfo(out, scanner::kInfoT1, OutputState(state, group, lastTurn_));
     }

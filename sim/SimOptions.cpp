@@ -6,6 +6,9 @@
 #include <functional>
 #include <map>
 
+#include "Device.h"
+#include "ScannerInterface.h"
+
 namespace {
 
 bool ToLong(const std::string& text, long min, long max, long& value) {
@@ -94,6 +97,7 @@ const std::map<std::string, Setter>& ValueOptions() {
 }  // namespace
 
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
+    bool baudGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (name == "--help" || name == "-h") {
@@ -112,6 +116,7 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
             name = name.substr(0, equals);
             haveValue = true;
         }
+        baudGiven = baudGiven || name == "--baud";
         const auto option = ValueOptions().find(name);
         if (option == ValueOptions().end()) {
             error = "unknown option " + name;
@@ -133,6 +138,15 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
         error = "--link makes a pseudo-terminal; it cannot go with --device";
         return false;
     }
+    if (!baudGiven) {
+        options.baud =
+            options.model == ScannerModel::Vyk05 ? scanner::kZoneToolBaud : scanner::kConsoleBaud;
+    }
+    if (!options.device.empty() && !TDevice::KnownRate(options.baud)) {
+        error = "--baud " + std::to_string(options.baud) +
+                " with --device: a serial device takes one of the rates from 9600 to 921600";
+        return false;
+    }
     return true;
 }
 
@@ -145,7 +159,8 @@ The first line printed is the path of the device to open.
   --device PATH        use an existing serial device instead of a pseudo-terminal
   --model vyk10|vyk05  scanner model (default vyk10); vyk05 keeps twelve protection zones
   --packet 3|4|5       measurement packet size in bytes (default 4)
-  --baud N             line rate (default 230400): N/10 bytes per second in real time
+  --baud N             line rate (default 230400, vyk05 115200): N/10 bytes per second;
+                       with --device one of 9600 19200 38400 57600 115200 230400 460800 921600
   --fast               no pacing: send as fast as the reader takes the bytes
   --duration SECONDS   exit after this time (default: run until killed)
   --state FILE         settings and zones: read at start, written by "#SU"
@@ -163,8 +178,8 @@ The first line printed is the path of the device to open.
   --help               this text
 
 The scan: walls, fixed objects and one slowly moving object, 10 Hz by default.
-Each turn starts with info point 5768 (turn counter mod 2048), then 5760
-(2000 / Hz), once a second 5769 (seconds), for vyk05 5770 (outputs, group in
+Each turn starts with info point 5768 (turn counter mod 2048), then once a
+second 5769 (seconds), 5760 (2000 / Hz), for vyk05 5770 (outputs, group in
 bits 6-7), then the samples from 0 to 360 degrees; now and then a "#CART" line.
 Text lines end in CR LF and one 0x80 byte, so the packet after a line stays whole.
 )";

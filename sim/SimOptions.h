@@ -11,8 +11,8 @@ struct SimOptions {
     std::string link;    // symbolic link made to the pseudo-terminal's slave
     std::string device;  // talk over this device instead of a pseudo-terminal
     ScannerModel model = ScannerModel::Vyk10;
-    int packet = 4;  // measurement packet size: 3, 4 or 5 bytes
-    int baud = 230400;
+    int packet = 4;          // measurement packet size: 3, 4 or 5 bytes
+    int baud = 230400;       // without --baud, the rate the model's program presets
     bool fast = false;       // no pacing: as fast as the reader takes the bytes
     double duration = 0;     // seconds; 0 runs until killed
     std::string state;       // settings file that "#SU" writes and a start reads

@@ -133,11 +133,29 @@ TEST(CommandSet, RefusesBadZoneCommands) {
         "#SPR 6,0",        // count 6
         "#SPR 21555,0",    // point 3 of a triangle
         "#SPR 1048576,0",  // more than a zone word
-        "#SPR 3,4294967296", "#IOL 4096", "#IOL -1", "#SPR 3",
+        "#SPR 3,4294967296", "#IOL", "#IOL 1,2", "#SPR 3",
     };
     ScannerState state;
     TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
     ExpectRefusedWithoutChange(commands, state, lines);
+}
+
+// Only the low twelve bits of the output levels are used; a zone tool may send more.
+TEST(CommandSet, OutputLevelsKeepTheirLowTwelveBits) {
+    const struct {
+        const char* line;
+        int ioLevel;
+    } cases[] = {
+        {"#IOL 4095", 4095}, {"#IOL 4096", 0},          {"#IOL 4097", 1},
+        {"#IOL -1", 4095},   {"#IOL 2147483647", 4095}, {"#IOL 9999999999", 9999999999LL & 0xFFF},
+    };
+    for (const auto& c : cases) {
+        ScannerState state;
+        state.ioLevel = 7;
+        TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
+        EXPECT_EQ(commands.Execute(c.line), Lines{"#IOL ok"}) << c.line;
+        EXPECT_EQ(state.ioLevel, c.ioLevel) << c.line;
+    }
 }
 
 TEST(CommandSet, DropsEveryNthZoneCommand) {

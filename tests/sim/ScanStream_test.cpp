@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -81,6 +82,27 @@ TEST(ScanStream, SamplesPerTurnFillTheLine) {
     EXPECT_EQ(TScanStream::SamplesPerTurn(115200, 10, 4, ScannerModel::Vyk05), (1152 - 12) / 4);
     EXPECT_EQ(TScanStream::SamplesPerTurn(230400, 5, 5, ScannerModel::Vyk10), (4608 - 10) / 5);
     EXPECT_EQ(TScanStream::SamplesPerTurn(50, 15, 5, ScannerModel::Vyk05), 1);
+}
+
+// The views show the seconds with the next frequency point, so the seconds come first.
+TEST(ScanStream, SecondsComeJustBeforeTheFrequency) {
+    for (const ScannerModel model : {ScannerModel::Vyk10, ScannerModel::Vyk05}) {
+        ScannerState state;
+        TScanStream stream(model, 4, 3);
+        const auto turns = Turns(Decode(Stream(stream, state, state.baud / 10 * 3)));
+        int seconds = 0;
+        for (const Turn& turn : turns) {
+            std::vector<int> codes;
+            for (const ScanPoint& p : turn.info) codes.push_back(p.angle);
+            const auto at = std::find(codes.begin(), codes.end(), scanner::kInfoSeconds);
+            if (at == codes.end())
+                continue;
+            ++seconds;
+            ASSERT_NE(at + 1, codes.end());
+            EXPECT_EQ(at[1], scanner::kInfoFrequency) << "turn " << turn.counter;
+        }
+        EXPECT_GE(seconds, 2);
+    }
 }
 
 TEST(ScanStream, CounterWrapsAt2048) {

@@ -46,17 +46,49 @@ TEST(SimOptions, ReadsTheCommandLine) {
 
 TEST(SimOptions, RefusesBadValues) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--packet", "6"},    {"--packet", "4x"},    {"--model", "vyk20"},
-        {"--baud", "0"},      {"--group", "4"},      {"--corrupt", "1.5"},
-        {"--duration", "-1"}, {"--duration", "nan"}, {"--seed", "-1"},
-        {"--link"},           {"--bogus"},           {"--link", "a", "--device", "b"},
+        {"--packet", "6"},
+        {"--packet", "4x"},
+        {"--model", "vyk20"},
+        {"--baud", "0"},
+        {"--group", "4"},
+        {"--corrupt", "1.5"},
+        {"--duration", "-1"},
+        {"--duration", "nan"},
+        {"--seed", "-1"},
+        {"--link"},
+        {"--bogus"},
+        {"--link", "a", "--device", "b"},
         {"--drop-ack", ""},
+        // A device is set to its rate, and it has only the listed ones.
+        {"--device", "/dev/ttyUSB0", "--baud", "250000"},
     };
     for (const auto& args : bad) {
         SimOptions o;
         std::string error;
         EXPECT_FALSE(Parse(args, o, error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
+    }
+}
+
+// Each model starts at the rate its program presets, unless --baud says otherwise.
+TEST(SimOptions, BaudDefaultsToTheModelsRate) {
+    const struct {
+        std::vector<const char*> args;
+        int baud;
+    } cases[] = {
+        {{}, 230400},
+        {{"--model", "vyk10"}, 230400},
+        {{"--model", "vyk05"}, 115200},
+        {{"--model", "vyk05", "--baud", "230400"}, 230400},
+        {{"--baud", "9600", "--model", "vyk05"}, 9600},
+        {{"--baud", "250000"}, 250000},  // a pseudo-terminal paces any rate
+        {{"--device", "/dev/ttyUSB0", "--model", "vyk05"}, 115200},
+    };
+    for (const auto& c : cases) {
+        SimOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(c.args, o, error)) << error;
+        EXPECT_EQ(o.baud, c.baud) << (c.args.empty() ? "" : c.args.back());
     }
 }
 
