@@ -207,10 +207,12 @@ TEST_F(VykGraphTest, ReferenceBearingLineAndPoint) {
     graph->GetReferencePoint(distance, angle);
     EXPECT_EQ(distance, 0);
     EXPECT_EQ(angle, 0);
-    EXPECT_EQ(graphtest::CountColour(graph->Plot(), graphtest::kWhite) > 0, true);  // texts only
+    // Texts only: no white reference line along the samples' bearing.
+    EXPECT_GT(graphtest::CountColour(graph->Plot(), graphtest::kWhite), 0);
     const QRect alongTheLine(560, 280, 200, 15);
     const int whiteWithoutLine =
         graphtest::CountColour(graph->Plot().copy(alongTheLine), graphtest::kWhite);
+    EXPECT_EQ(whiteWithoutLine, 0);
 
     graph->PickReferenceAngle(kW / 2 + 100, 20 + (kH - 20) / 2);  // 1440
     Draw(Revolution(2, {Sample(1430, 230), Sample(1445, 240)}));
@@ -272,17 +274,19 @@ TEST_F(VykGraphTest, CircleViewWritesTheCounterAndTheRevolutionLength) {
 TEST_F(VykGraphTest, MultiCircleViewDrawsTheWholeWindowEveryTime) {
     Use(GraphProgram::Console, kViewMultiCircle);
     EXPECT_EQ(graph->PlotLeft(), 30);  // strip layout, plot copied to (0, 20)
-    const std::vector<ScanPoint> points = {Marker(3), Sample(300, 230), Marker(4),
-                                           Sample(900, 150)};
-    Draw(points);
-    Draw(points);
-    const Pixel a = Mapped(300, 230);
+    Draw({Marker(3), Sample(300, 230), Marker(4), Sample(900, 150)});
+    const Pixel gone = Mapped(300, 230);
+    ASSERT_EQ(Rgb(graph->Plot(), gone.x - 1, gone.y - 1), graphtest::kRed);
+    // The next window replaces the whole plot, samples and text.
+    Draw({Marker(7), Sample(2000, 200), Sample(4000, 120), Marker(8), Sample(900, 150)});
+    EXPECT_EQ(Rgb(graph->Plot(), gone.x - 1, gone.y - 1), graphtest::kBlack);
+    for (const Pixel p : {Mapped(2000, 200), Mapped(4000, 120), Mapped(900, 150)}) {
+        EXPECT_EQ(Rgb(graph->Plot(), p.x - 1, p.y - 1), graphtest::kRed) << p.x << "," << p.y;
+    }
     const Pixel b = Mapped(900, 150);
-    EXPECT_EQ(Rgb(graph->Plot(), a.x - 1, a.y - 1), graphtest::kRed);
-    EXPECT_EQ(Rgb(graph->Plot(), b.x - 1, b.y - 1), graphtest::kRed);
     EXPECT_EQ(Rgb(target, b.x - 1, b.y - 1 + 20), graphtest::kRed);
     const QImage expected =
-        Expected(graph->Plot(), 20, 20, "4,4", colours::kWhite, colours::kBlack);
+        Expected(graph->Plot(), 20, 20, "8,5", colours::kWhite, colours::kBlack);
     EXPECT_EQ(graph->Plot(), expected);
 }
 
