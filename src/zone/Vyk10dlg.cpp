@@ -46,7 +46,7 @@ public:
     int ReadReceived(uint8_t* destination, int maxCount) override {
         return port_.ReadReceived(destination, maxCount);
     }
-    int32_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
+    int64_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
 
 private:
     TSerialPort& port_;
