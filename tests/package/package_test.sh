@@ -2,7 +2,7 @@
 # package_test.sh SOURCE_DIR: builds the package, unpacks it into a temporary root as dpkg would
 # install it, and checks the programs, desktop files, icons and man pages in it.
 set -euo pipefail
-windows=(VYK-10)
+windows=(VYK-10 VYK-05)
 commands=(vyk-decode vyk-sim vyk-upgrade vyk-zones)
 
 deb=$("$1/tools/package" | tail -n 1)
@@ -53,7 +53,7 @@ for program in "${windows[@]}"; do
     fi
 done
 
-for program in "${commands[@]}"; do
+for program in "${windows[@]}" "${commands[@]}"; do
     page=$root/usr/share/man/man1/$program.1.gz
     if [ ! -f "$page" ]; then
         fail "$program has no man page"
@@ -63,7 +63,10 @@ for program in "${commands[@]}"; do
     [ -z "$warnings" ] || fail "man -l $program.1.gz warns: $warnings"
     LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null | grep -Eq "^ *$program +- " ||
         fail "man page of $program lacks its NAME line"
-    # The installed program runs from the package's files.
+done
+
+# The installed command-line programs run from the package's files.
+for program in "${commands[@]}"; do
     usage=$("$root/usr/bin/$program" --help) || fail "$program --help failed"
     grep -q "^usage: $program" <<<"$usage" || fail "$program --help prints no usage"
 done
