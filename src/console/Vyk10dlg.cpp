@@ -29,6 +29,7 @@
 #include "ScanExport.h"
 #include "ScannerInterface.h"
 #include "Settingspage.h"
+#include "SerialByteSource.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
 #include "StatusTexts.h"
@@ -39,18 +40,6 @@
 namespace console {
 
 namespace {
-
-class PortSource : public ByteSource {
-public:
-    explicit PortSource(TSerialPort& port) : port_(port) {}
-    int ReadReceived(uint8_t* destination, int maxCount) override {
-        return port_.ReadReceived(destination, maxCount);
-    }
-    int64_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
-
-private:
-    TSerialPort& port_;
-};
 
 constexpr int kOpenPortEventMask = 9;
 constexpr int kSendBufferSize = 65536;
@@ -361,7 +350,7 @@ void TfrmVYK10::tmrComportTimer() {
         ShowPortStatus();
     if (!port_)
         return;
-    PortSource source(*port_);
+    SerialByteSource source(*port_);
     loop_.Tick(source, GetTickCount(), nbMain->currentIndex() == 1);
     ShowByteStatus();
 }

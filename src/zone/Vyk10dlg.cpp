@@ -28,6 +28,7 @@
 #include "Process.h"
 #include "Prompt.h"
 #include "ScannerInterface.h"
+#include "SerialByteSource.h"
 #include "SerialPort.h"
 #include "ShellCommands.h"
 #include "StatusTexts.h"
@@ -39,18 +40,6 @@
 namespace zone {
 
 namespace {
-
-class PortSource : public console::ByteSource {
-public:
-    explicit PortSource(TSerialPort& port) : port_(port) {}
-    int ReadReceived(uint8_t* destination, int maxCount) override {
-        return port_.ReadReceived(destination, maxCount);
-    }
-    int64_t ReceivedTotal() const override { return port_.ReceivedTotal(); }
-
-private:
-    TSerialPort& port_;
-};
 
 constexpr int kOpenPortEventMask = 9;
 constexpr int kSendBufferSize = 65536;
@@ -420,7 +409,7 @@ void TfrmVYK10::ReleasePort() {
 void TfrmVYK10::tmrComportTimer() {
     if (!port_)
         return;
-    PortSource source(*port_);
+    console::SerialByteSource source(*port_);
     loop_.Tick(source, GetTickCount(), true);
     tool_.Tick();
     ShowByteStatus();
