@@ -1,6 +1,7 @@
 #include "Nxcommdevice.h"
 
 #include <QMetaObject>
+#include <QPointer>
 #include <algorithm>
 #include <iterator>
 
@@ -71,7 +72,27 @@ TNxCustomCommDevice::~TNxCustomCommDevice() {
 }
 
 void TNxCustomCommDevice::Post(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(postedLock_);
+        posted_.push_back(std::move(call));
+    }
+    QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection);
+}
+
+void TNxCustomCommDevice::RunPosted() {
+    // One call at a time: a handler may delete the device, and what waits behind it goes too.
+    const QPointer<TNxCustomCommDevice> alive(this);
+    while (alive) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(postedLock_);
+            if (posted_.empty())
+                return;
+            call = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        call();
+    }
 }
 
 void TNxCustomCommDevice::_EvComm(TQuillComm* sender, uint32_t events) {

@@ -7,8 +7,10 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "Tquillcomm.h"
 #include "Tquillcommpkg.h"
@@ -179,8 +181,11 @@ public:
 private:
     void _EvComm(TQuillComm* sender, uint32_t events);
     void _EvPackage(TCommPackage* sender, uint32_t events);
-    // Runs call on the device's thread after everything posted before it.
+    // Runs call on the device's thread after everything posted before it. The calls wait in a
+    // queue of our own under a lock, so the hand-over between threads is visible to tools that
+    // cannot see into Qt's event queue.
     void Post(std::function<void()> call);
+    Q_INVOKABLE void RunPosted();
 
     std::unique_ptr<TQuillComm> comm_;
     std::unique_ptr<TCommPackage> package_;
@@ -190,6 +195,8 @@ private:
     // Set while the device is destroyed: the threads' last notifications are dropped.
     std::atomic<bool> dying_{false};
     const IniFile* deviceMap_ = nullptr;
+    std::mutex postedLock_;
+    std::deque<std::function<void()>> posted_;
 };
 
 class TNxCommDevice : public TNxCustomCommDevice {

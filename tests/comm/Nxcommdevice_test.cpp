@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -251,6 +252,23 @@ TEST_F(CommDevicePtyTest, PortEventsArriveInOrderOnTheGuiThread) {
     EXPECT_EQ(events[1], kEvRxChar);
     EXPECT_EQ(events.back(), kLineEvents);
     EXPECT_EQ(calls, (std::vector<std::string>{"after open", "before close"}));
+}
+
+TEST_F(CommDevicePtyTest, AHandlerMayDeleteTheDeviceWhileMoreNotificationsWait) {
+    QPointer<TNxCommDevice> doomed = new TNxCommDevice;
+    doomed->SetPortName(pty.SlavePath());
+    int delivered = 0;
+    doomed->OnCommNotify = [&](TNxCustomCommDevice* sender, uint32_t) {
+        ++delivered;
+        delete sender;
+    };
+    doomed->fSetActive(true);
+    // The opening's line events and those of the bytes queue up before the first is delivered.
+    ASSERT_TRUE(pty.Send("x"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(PumpUntil([&] { return doomed.isNull(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, 1);
 }
 
 TEST_F(CommDevicePtyTest, ByteRoutingAndRefusals) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +25,7 @@
 #include "PortDialogAnswer.h"
 #include "RecordTestSupport.h"
 #include "ScriptedPrompt.h"
+#include "SimProcess.h"
 #include "Settingspage.h"
 #include "SignalClose.h"
 #include "Vyk10dlg.h"
@@ -44,46 +42,10 @@ void Wait(int ms) {
     while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-// vyk-sim on a fresh pseudo-terminal; its first line names the slave side. Started with
-// posix_spawn: after a QProcess start the thread sanitizer no longer saw this thread's mutex
-// locks and reported the serial port's locked send buffer as a race.
-class Simulator {
-public:
-    explicit Simulator(const QStringList& args) {
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        std::vector<QByteArray> texts = {QByteArray(VYK_SIM_PATH)};
-        for (const QString& arg : args) texts.push_back(arg.toUtf8());
-        std::vector<char*> argv;
-        for (QByteArray& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        QByteArray line;
-        char c = 0;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        path_ = QString::fromUtf8(line).trimmed();
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    QString Path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    QString path_;
-};
+// vyk-sim on a fresh pseudo-terminal; the device path its first line names.
+QString DevicePath(const SimProcess& sim) {
+    return QString::fromStdString(sim.Path());
+}
 
 int RedPixels(const QImage& image) {
     int red = 0;
@@ -95,11 +57,11 @@ int RedPixels(const QImage& image) {
 }
 
 TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) {
-    Simulator sim({"--baud", "230400", "--duration", "120"});  // ends even if the test dies
-    ASSERT_TRUE(QFile::exists(sim.Path())) << sim.Path().toStdString();
+    SimProcess sim({"--baud", "230400", "--duration", "120"});  // ends even if the test dies
+    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
     QTemporaryDir dir;
     const QString iniPath = dir.filePath("VYK-10.ini");
-    IniFile(iniPath).WriteString("Ports", "COM1", sim.Path());
+    IniFile(iniPath).WriteString("Ports", "COM1", DevicePath(sim));
 
     ScriptedPrompt prompt;
     ConsoleOptions options;
@@ -121,7 +83,7 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     });
     ASSERT_TRUE(window->FormShow());
     EXPECT_TRUE(offered.contains("COM1"));
-    EXPECT_EQ(devicePath, sim.Path());
+    EXPECT_EQ(devicePath, DevicePath(sim));
     EXPECT_EQ(window->statPanels[0]->text(), "COM1:230400");
 
     // Whole revolutions: the newest drawn counter moves on from marker to marker.
@@ -148,7 +110,7 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     EXPECT_EQ(ini.ReadString("Main", "BandRate", "-"), "230400");
     EXPECT_EQ(ini.ReadString("Main", "viewtype", "-"), "161");
     EXPECT_EQ(ini.ReadString("Main", "mode", "-"), "0");
-    EXPECT_EQ(ini.ReadString("Ports", "COM1", "-"), sim.Path());
+    EXPECT_EQ(ini.ReadString("Ports", "COM1", "-"), DevicePath(sim));
 }
 
 // "读取设置" until the replies have filled boxes the test emptied first.
@@ -185,14 +147,14 @@ float RevolutionMs() {
 }
 
 TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
-    Simulator sim({"--baud", "230400", "--duration", "120"});
-    ASSERT_TRUE(QFile::exists(sim.Path())) << sim.Path().toStdString();
+    SimProcess sim({"--baud", "230400", "--duration", "120"});
+    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
     QTemporaryDir dir;
     ScriptedPrompt prompt;
     ConsoleOptions options;
     options.iniPath = dir.filePath("VYK-10.ini");
     options.prompt = &prompt;
-    IniFile(options.iniPath).WriteString("Ports", "COM1", sim.Path());
+    IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim));
     TfrmVYK10 window(options);
     window.resize(1106, 700);
     window.show();
@@ -255,11 +217,11 @@ QStringList DecodedLines(const QString& path, int limit) {
 TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecodeReadsThem) {
     QTemporaryDir dir;
     const QString sent = dir.filePath("sent.bin");
-    Simulator sim({"--baud", "921600", "--duration", "120", "--tee", sent});
-    ASSERT_TRUE(QFile::exists(sim.Path())) << sim.Path().toStdString();
+    SimProcess sim({"--baud", "921600", "--duration", "120", "--tee", sent.toStdString()});
+    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
     const QString iniPath = dir.filePath("VYK-10.ini");
     IniFile ini(iniPath);
-    ini.WriteString("Ports", "COM1", sim.Path());
+    ini.WriteString("Ports", "COM1", DevicePath(sim));
     ini.WriteString("Main", "mode", "1");
     ini.WriteString("Main", "viewtype", "162");
     ini.WriteString("Main", "BandRate", "921600");

@@ -4,8 +4,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,50 +13,27 @@
 #include <string>
 #include <vector>
 
+#include "SpawnedProgram.h"
+
 class SimProcess {
 public:
     // Starts vyk-sim with args; Path() is empty when it did not start.
-    explicit SimProcess(const std::vector<std::string>& args) {
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            static char program[] = VYK_SIM_PATH;
-            argv.push_back(program);
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        stdout_ = out[0];
-        path_ = ReadFirstLine();
+    explicit SimProcess(const std::vector<std::string>& args) : program_(Argv(args)) {
+        if (program_.Started())
+            path_ = program_.ReadLine();
     }
 
     ~SimProcess() {
         Disconnect();
-        if (pid_ > 0 && !exited_) {
-            // A terminated simulator removes its link; one that does not stop is killed.
-            Terminate();
-            if (WaitExit(2) < 0) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, nullptr, 0);
-            }
-        }
-        if (stdout_ >= 0)
-            close(stdout_);
+        // A terminated simulator removes its link; one that does not stop is killed.
+        program_.Terminate();
+        program_.WaitExit(2);
     }
 
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
     const std::string& Path() const { return path_; }
-    pid_t Pid() const { return pid_; }
 
     // Opens the slave raw; flush drops what the line held before.
     bool Connect(bool flush = true) {
@@ -135,44 +110,22 @@ public:
     bool LineGone() const { return lineGone_; }
 
     // Waits for the program to end; its exit status, or -1 when it was still running.
-    int WaitExit(double seconds) {
-        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            usleep(10000);
-        }
-        return -1;
-    }
-
-    bool Running() {
-        if (exited_)
-            return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_)
-            exited_ = true;
-        return !exited_;
-    }
-
-    void Terminate() { kill(pid_, SIGTERM); }
+    int WaitExit(double seconds) { return program_.WaitExit(seconds); }
+    bool Running() { return program_.Running(); }
+    void Terminate() { program_.Terminate(); }
+    pid_t Pid() const { return program_.Pid(); }
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    std::string ReadFirstLine() {
-        std::string line;
-        char c;
-        while (read(stdout_, &c, 1) == 1 && c != '\n') line += c;
-        return line;
+    static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{VYK_SIM_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
     }
 
-    pid_t pid_ = -1;
-    int stdout_ = -1;
+    SpawnedProgram program_;
     int fd_ = -1;
-    bool exited_ = false;
     bool lineGone_ = false;
     std::string path_;
 };

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +20,7 @@
 #include "Process.h"
 #include "PtyPair.h"
 #include "ScriptedPrompt.h"
+#include "SimProcess.h"
 #include "SystemMenu.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
@@ -133,10 +133,9 @@ TEST_F(ZoneWindow, RefusedSaveFocusesTheBoxAndKeepsTheZone) {
 // The scanner decides its outputs from its own zones: the simulator is given a five-point zone
 // 0 across the path of its walking object, then the window shows what it reports.
 TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves) {
-    QProcess sim;
-    sim.start(QStringLiteral(VYK_SIM_PATH), {"--model", "vyk05", "--duration", "120"});
-    ASSERT_TRUE(sim.waitForStarted(5000) && sim.waitForReadyRead(5000));
-    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+    SimProcess sim({"--model", "vyk05", "--duration", "120"});
+    ASSERT_FALSE(sim.Path().empty());
+    const QString device = QString::fromStdString(sim.Path());
     QTemporaryDir dir;
     const QString iniPath = dir.filePath("VYK-05.ini");
     {
@@ -148,10 +147,9 @@ TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves
             ini.WriteInteger("Poly0", QStringLiteral("y%1").arg(k), points[2 * k + 1]);
         }
     }
-    QProcess push;
-    push.start(QStringLiteral(VYK_ZONES_PATH), {"push", device, iniPath});
-    ASSERT_TRUE(push.waitForFinished(60000));
-    ASSERT_EQ(push.exitCode(), 0) << push.readAllStandardError().constData();
+    SpawnedProgram push({VYK_ZONES_PATH, "push", sim.Path(), iniPath.toStdString()}, true);
+    const std::string pushed = push.ReadAll(60);
+    ASSERT_EQ(push.WaitExit(5), 0) << pushed;
     IniFile(iniPath).WriteString("Ports", "COM1", device);
 
     ScriptedPrompt prompt;
@@ -176,8 +174,6 @@ TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves
     EXPECT_TRUE(waitFor(false)) << "the object never left";
     EXPECT_EQ(w.Graph()->OutputState() & 6, 0) << "outputs 2 and 3 have no zone";
     w.close();
-    sim.kill();
-    sim.waitForFinished(5000);
 }
 
 }  // namespace
