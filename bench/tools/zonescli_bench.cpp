@@ -1,0 +1,57 @@
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+#include "IniFile.h"
+#include "SimProcess.h"
+#include "SpawnedProgram.h"
+#include "Zonetable.h"
+
+namespace {
+
+// Twelve five-point zones: the longest push there is, seven lines a zone.
+std::string WriteFivePointZones() {
+    const std::string path = "/tmp/vyk-zonescli-bench-" + std::to_string(getpid()) + ".ini";
+    ZoneTable table;
+    for (int z = 0; z < kZoneCount; ++z) {
+        ProtectZone& zone = table.zones[z];
+        zone.count = 5;
+        zone.IOTCount = 5;
+        for (int k = 0; k < zone.count; ++k) {
+            zone.x[k] = (k % 2 ? -1 : 1) * (50 + 30 * z + k);
+            zone.y[k] = 20 * k + z;
+        }
+    }
+    IniFile ini(QString::fromStdString(path));
+    StoreZones(ini, table);
+    return path;
+}
+
+// vyk-zones push of twelve five-point zones into an attentive simulator at 115200 baud; the
+// target is under 10 s.
+void BM_ZonesPush(benchmark::State& state) {
+    const std::string ini = WriteFivePointZones();
+    for (auto _ : state) {
+        SimProcess sim({"--model", "vyk05", "--baud", "115200"});
+        const auto start = std::chrono::steady_clock::now();
+        SpawnedProgram push({VYK_ZONES_PATH, "push", sim.Path(), ini}, true);
+        const std::string said = push.ReadAll(60);
+        const int status = push.WaitExit(5);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        if (status != 0) {
+            state.SkipWithError(("vyk-zones push failed: " + said).c_str());
+            break;
+        }
+        state.SetIterationTime(elapsed.count());
+    }
+    std::remove(ini.c_str());
+}
+BENCHMARK(BM_ZonesPush)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
