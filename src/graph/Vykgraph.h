@@ -107,6 +107,10 @@ private:
     int maxRows_;
     int viewType_;
     QImage plot_;
+    // The black plot with its graticule as the last circle drawing began, and the scale it was
+    // drawn with: the same on every drawing until the layout or the scale changes.
+    QImage circleBackground_;
+    float circleBackgroundScale_ = 0;
     int timeZoom_ = 0;
     std::array<int, vykgraph::kMaxRows> rowReference_;
     std::array<float, vykgraph::kMaxRows> rowScale_;

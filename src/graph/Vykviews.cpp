@@ -69,8 +69,18 @@ void TVykGraph::DrawGraticule(const QColor& colour, float scale) {
 TVykGraph::CircleFrame TVykGraph::BeginCircle() {
     const CircleFrame frame{
         layout_.plotWidth >> 1, layout_.plotHeight >> 1, rowScale_[0], {0, 0}, false};
+    // Filling and drawing the graticule cost more than copying their picture.
+    if (circleBackground_.size() == plot_.size() && circleBackgroundScale_ == frame.scale) {
+        plotCanvas_.CopyImage(0, 0, circleBackground_);
+        // The pen and brush as the graticule leaves them.
+        plotCanvas_.penColor = colours::kBlue;
+        plotCanvas_.brushColor = colours::kBlue;
+        return frame;
+    }
     FillBox(plotCanvas_, 0, 0, layout_.plotWidth, layout_.plotHeight, colours::kBlack);
     DrawGraticule(colours::kBlue, frame.scale);
+    circleBackground_ = plot_.copy();
+    circleBackgroundScale_ = frame.scale;
     return frame;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "GraphTestSupport.h"
@@ -288,6 +289,40 @@ TEST_F(VykGraphTest, MultiCircleViewDrawsTheWholeWindowEveryTime) {
     const QImage expected =
         Expected(graph->Plot(), 20, 20, "8,5", colours::kWhite, colours::kBlack);
     EXPECT_EQ(graph->Plot(), expected);
+}
+
+// The black plot with its graticule is kept from one circle drawing to the next: after a change
+// of scale or size the drawing must equal that of a new graph set up the same way.
+TEST_F(VykGraphTest, CircleViewAfterAChangeDrawsAsANewGraph) {
+    const struct {
+        const char* name;
+        std::function<void(TVykGraph&)> change;
+    } cases[] = {
+        {"smaller scale", [](TVykGraph& g) { g.ShrinkRowScale(0); }},
+        {"other size", [](TVykGraph& g) { g.SetView(kViewCircle, 1, 800, 500); }},
+        {"data view and back",
+         [](TVykGraph& g) {
+             g.SetView(kViewData, 1, 700, 400);
+             g.SetView(kViewCircle, 1, kW, kH);
+         }},
+    };
+    const std::vector<ScanPoint> revolution = Revolution(1, {Sample(1000, 300)});
+    for (const auto& c : cases) {
+        for (const GraphProgram program : {GraphProgram::Console, GraphProgram::ZoneTool}) {
+            Use(program, kViewCircle);
+            Draw(revolution);
+            c.change(*graph);
+            ProgramViewState() = TViewState{};
+            Draw(revolution);
+            const QImage changed = graph->Plot().copy();
+
+            Use(program, kViewCircle);
+            c.change(*graph);
+            ProgramViewState() = TViewState{};
+            Draw(revolution);
+            EXPECT_EQ(changed, graph->Plot()) << c.name;
+        }
+    }
 }
 
 TEST_F(VykGraphTest, ZoneToolHasNoMultiCircleView) {
