@@ -96,6 +96,7 @@ public:
     TVykGraph* Graph() const { return graph_.get(); }
     console::AcquisitionLoop& Loop() { return loop_; }
     bool PortOpen() const { return port_ != nullptr; }
+    const TSerialPort* Port() const { return port_.get(); }
 
     QAction* ConnectAction = nullptr;
     QAction* DisconnectAction = nullptr;

@@ -11,6 +11,7 @@
 
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
+#include "ThreeZones.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
 
@@ -20,27 +21,6 @@ void Wait(int ms) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Five-point polygons in cm: one across the moving object's walk in front of the scanner, one
-// to its left and one behind it, both clear of it.
-constexpr int kZones[3][10] = {
-    {0, 110, 160, 110, 160, 190, 80, 220, 0, 190},
-    {-260, -40, -180, -40, -160, 20, -220, 60, -280, 20},
-    {-100, -100, 100, -100, 100, -180, 0, -230, -100, -180},
-};
-
-void WriteZones(const QString& iniPath) {
-    IniFile ini(iniPath);
-    for (int z = 0; z < 3; ++z) {
-        const QString section = QStringLiteral("Poly%1").arg(z);
-        ini.WriteInteger(section, "count", 5);
-        ini.WriteInteger(section, "IOTCount", 5);
-        for (int k = 0; k < 5; ++k) {
-            ini.WriteInteger(section, QStringLiteral("x%1").arg(k), kZones[z][2 * k]);
-            ini.WriteInteger(section, QStringLiteral("y%1").arg(k), kZones[z][2 * k + 1]);
-        }
-    }
 }
 
 bool LiveZones(const QString& folder) {
@@ -54,7 +34,8 @@ bool LiveZones(const QString& folder) {
     QTemporaryDir dir;
     zone::ZoneToolOptions options;
     options.iniPath = dir.filePath("VYK-05.ini");
-    WriteZones(options.iniPath);
+    IniFile ini(options.iniPath);
+    StoreZones(ini, ThreeZones());
     // The scanner decides the outputs from its own zones: give it the same three first.
     QProcess push;
     push.start(QStringLiteral(VYK_ZONES_PATH), {"push", device, options.iniPath});
@@ -62,7 +43,7 @@ bool LiveZones(const QString& folder) {
         std::fprintf(stderr, "vyk-zones push failed: %s\n", push.readAllStandardError().data());
         return false;
     }
-    IniFile(options.iniPath).WriteString("Ports", "COM1", device);
+    ini.WriteString("Ports", "COM1", device);
     zone::TfrmVYK10 window(options);
     window.resize(1920, 1040);
     window.show();
