@@ -7,6 +7,7 @@
 #include <cctype>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "TextCodec.h"
 
@@ -119,22 +120,23 @@ String ValueOf(const String& entry) {
     return quoted ? value.mid(1, value.size() - 2) : value;
 }
 
-struct Found {
-    Text text;
-    int line = -1;
-};
-
-Found FindValue(const QString& path, const QString& section, const QString& key) {
-    Found found{Load(path)};
-    found.line = FindKey(found.text, FindSection(found.text, section.trimmed()), key.trimmed());
-    return found;
+int FindLine(const Text& text, const QString& section, const QString& key) {
+    return FindKey(text, FindSection(text, section.trimmed()), key.trimmed());
 }
 
-std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
-    const Found found = FindValue(path, section, key);
-    if (found.line < 0)
-        return std::nullopt;
-    return ValueOf(found.text.lines[found.line]);
+// Sets the key's value in the text, adding the key or the section as needed.
+void Apply(Text& text, const QString& section, const QString& key, const QString& value) {
+    const Span span = FindSection(text, section);
+    const int line = FindKey(text, span, key);
+    if (line >= 0) {
+        text.lines[line] = *KeyName(text.lines[line]) + "=" + value;
+    } else if (span.header >= 0) {
+        int after = span.end;
+        while (after > span.header + 1 && text.lines[after - 1].trimmed().isEmpty()) --after;
+        text.lines.insert(after, key + "=" + value);
+    } else {
+        text.lines << "[" + section + "]" << key + "=" + value;
+    }
 }
 
 // Delphi's integer syntax: optional sign, then decimal digits, or hex digits after "$" or "0x".
@@ -178,10 +180,48 @@ std::optional<int> ParseInteger(const QString& text) {
 
 }  // namespace
 
+struct IniFile::Pending {
+    struct Write {
+        QString section;
+        QString key;
+        QString value;
+    };
+    Text text;
+    std::vector<Write> writes;
+};
+
+// The text a read looks in: the batch's, else the file's as loaded for this read.
+struct IniFile::Found {
+    const Text* pending = nullptr;
+    Text loaded;
+    int line = -1;
+
+    const Text& Source() const { return pending ? *pending : loaded; }
+};
+
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
+IniFile::~IniFile() = default;
+
+IniFile::Found IniFile::Find(const QString& section, const QString& key) const {
+    Found found;
+    if (pending_)
+        found.pending = &pending_->text;
+    else
+        found.loaded = Load(path_);
+    found.line = FindLine(found.Source(), section, key);
+    return found;
+}
+
+std::optional<QString> IniFile::Lookup(const QString& section, const QString& key) const {
+    const Found found = Find(section, key);
+    if (found.line < 0)
+        return std::nullopt;
+    return ValueOf(found.Source().lines[found.line]);
+}
+
 int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
-    const std::optional<QString> value = Lookup(path_, section, key);
+    const std::optional<QString> value = Lookup(section, key);
     if (!value)
         return defaultValue;
     return ParseInteger(*value).value_or(defaultValue);
@@ -193,7 +233,7 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 
 QString IniFile::ReadString(const QString& section, const QString& key,
                             const QString& defaultValue) const {
-    if (const std::optional<QString> value = Lookup(path_, section, key))
+    if (const std::optional<QString> value = Lookup(section, key))
         return *value;
     // The profile functions strip trailing blanks from the default they hand back.
     QString fallback = defaultValue;
@@ -202,8 +242,8 @@ QString IniFile::ReadString(const QString& section, const QString& key,
 }
 
 QString IniFile::ReadPath(const QString& section, const QString& key) const {
-    const Found found = FindValue(path_, section, key);
-    return found.line < 0 ? QString() : QFile::decodeName(ValueOf(found.text.raw[found.line]));
+    const Found found = Find(section, key);
+    return found.line < 0 ? QString() : QFile::decodeName(ValueOf(found.Source().raw[found.line]));
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -218,17 +258,33 @@ void IniFile::WriteString(const QString& sectionName, const QString& keyName,
                           const QString& value) {
     const QString section = sectionName.trimmed();
     const QString key = keyName.trimmed();
-    Text text = Load(path_);
-    const Span span = FindSection(text, section);
-    const int line = FindKey(text, span, key);
-    if (line >= 0) {
-        text.lines[line] = *KeyName(text.lines[line]) + "=" + value;
-    } else if (span.header >= 0) {
-        int after = span.end;
-        while (after > span.header + 1 && text.lines[after - 1].trimmed().isEmpty()) --after;
-        text.lines.insert(after, key + "=" + value);
-    } else {
-        text.lines << "[" + section + "]" << key + "=" + value;
+    if (pending_) {
+        Apply(pending_->text, section, key, value);
+        // What the file would hold after the write: every line in UTF-8.
+        pending_->text.raw.clear();
+        for (const QString& line : pending_->text.lines) pending_->text.raw << line.toUtf8();
+        pending_->writes.push_back({section, key, value});
+        return;
     }
+    Text text = Load(path_);
+    Apply(text, section, key, value);
     Save(path_, text);
+}
+
+IniFile::Batch::Batch(IniFile& ini) : ini_(ini) {
+    if (ini_.batchDepth_++ == 0)
+        ini_.pending_.reset(new Pending{Load(ini_.path_), {}});
+}
+
+IniFile::Batch::~Batch() {
+    if (--ini_.batchDepth_ > 0)
+        return;
+    const std::unique_ptr<Pending> pending = std::move(ini_.pending_);
+    if (pending->writes.empty())
+        return;
+    // Others may have written the file meanwhile: their keys stay.
+    Text text = Load(ini_.path_);
+    for (const Pending::Write& write : pending->writes)
+        Apply(text, write.section, write.key, write.value);
+    Save(ini_.path_, text);
 }

@@ -1,18 +1,24 @@
 #pragma once
 
 // An INI file read and written like Windows' private profile functions: sections and keys match
-// without regard to case, values are trimmed, every write reaches the disk at once and leaves
-// the rest of the file (comments, other sections, order) as it was. The text is read as UTF-8
-// when it is valid UTF-8, else as GBK (files of the Windows programs), and written as UTF-8. A
-// missing file reads as defaults and is created by the first write. Section and key names are
-// trimmed; a value is everything after the first '='; of duplicates, the first section and in it
-// the first key count.
+// without regard to case, values are trimmed, every write outside a batch reaches the disk at
+// once and leaves the rest of the file (comments, other sections, order) as it was; the file is
+// replaced whole, never left half written. The text is read as UTF-8 when it is valid UTF-8,
+// else as GBK (files of the Windows programs), and written as UTF-8. A missing file reads as
+// defaults and is created by the first write. Section and key names are trimmed; a value is
+// everything after the first '='; of duplicates, the first section and in it the first key
+// count.
 
 #include <QString>
+#include <memory>
+#include <optional>
 
 class IniFile {
 public:
     explicit IniFile(QString path);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
 
     QString Path() const { return path_; }
 
@@ -34,6 +40,29 @@ public:
     // Returns nothing, as the profile functions; a file that cannot be written keeps its text.
     void WriteString(const QString& section, const QString& key, const QString& value);
 
+    // Many writes at once. While a batch is open the writes change the text in memory, where
+    // the reads of this object find them, and the file is replaced once, when the outermost
+    // batch ends, by its text as it then stands with the writes applied in order. A program
+    // that dies before leaves the file as it was.
+    class Batch {
+    public:
+        explicit Batch(IniFile& ini);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        IniFile& ini_;
+    };
+
 private:
+    struct Pending;
+    struct Found;
+
+    Found Find(const QString& section, const QString& key) const;
+    std::optional<QString> Lookup(const QString& section, const QString& key) const;
+
     QString path_;
+    int batchDepth_ = 0;
+    std::unique_ptr<Pending> pending_;
 };

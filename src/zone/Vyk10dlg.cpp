@@ -348,11 +348,15 @@ void TfrmVYK10::FormCreate() {
 void TfrmVYK10::FormDestroy() {
     delete processForm;
     processForm = nullptr;
-    console::SaveExitSettings(*ini_, settings);
-    console::SaveCaption(*ini_, windowTitle());
-    ini_->WriteString(QString::fromLatin1(console::kMainSection), QStringLiteral("hisFile"),
-                      QString());
-    StoreZones(*ini_, tool_.Table());
+    {
+        // One write of the file at exit.
+        const IniFile::Batch batch(*ini_);
+        console::SaveExitSettings(*ini_, settings);
+        console::SaveCaption(*ini_, windowTitle());
+        ini_->WriteString(QString::fromLatin1(console::kMainSection), QStringLiteral("hisFile"),
+                          QString());
+        StoreZones(*ini_, tool_.Table());
+    }
     tmrComport->stop();
     ReleasePort();
     store.pointCount = 0;

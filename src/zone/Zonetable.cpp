@@ -38,6 +38,8 @@ void LoadZones(const IniFile& ini, ZoneTable& table) {
 }
 
 void StoreZones(IniFile& ini, const ZoneTable& table) {
+    // Some 150 keys: the file is written once, not once a key.
+    const IniFile::Batch batch(ini);
     ini.WriteInteger(kProtectSection, kLevelKey, table.IOLevel);
     for (int z = 0; z < kZoneCount; ++z) {
         const ProtectZone& zone = table.zones[z];

@@ -26,5 +26,5 @@ struct ZoneTable {
 // Reads sections "Protect" and "Poly0".."Poly11"; count and IOTCount are kept modulo 256 and a
 // sensitivity of 0 reads as 5.
 void LoadZones(const IniFile& ini, ZoneTable& table);
-// Writes the same keys, leaving every other section and key of the file as it is.
+// Writes the same keys in one batch, leaving every other section and key of the file as it is.
 void StoreZones(IniFile& ini, const ZoneTable& table);

@@ -174,6 +174,58 @@ TEST_F(IniFileTest, WritesKeepTheRestOfTheFile) {
               "[C]\r\nw=c\r\n");
 }
 
+// The same writes as above in one batch: the file stays as it was until the batch ends, reads
+// see the writes at once, and the end leaves the same text as writing key by key.
+TEST_F(IniFileTest, BatchWritesTheFileOnceWhenItEnds) {
+    const QByteArray before =
+        "; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=2\r\n\r\n[B]\r\nz=3\r\n";
+    Write(before);
+    IniFile ini(path);
+    {
+        const IniFile::Batch batch(ini);
+        ini.WriteInteger("a", "Y", 20);
+        {
+            const IniFile::Batch inner(ini);
+            ini.WriteString("A", "new", "n");
+        }
+        ini.WriteString("C", "w", "c");
+        EXPECT_EQ(ini.ReadInteger("A", "y", 0), 20);
+        EXPECT_EQ(ini.ReadString("a", "NEW", ""), "n");
+        EXPECT_EQ(ini.ReadString("C", "w", ""), "c");
+        EXPECT_EQ(ini.ReadInteger("B", "z", 0), 3);
+        // A program that dies here leaves the file whole, as it was.
+        EXPECT_EQ(Contents(), before);
+    }
+    EXPECT_EQ(Contents(),
+              "; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=20\r\nnew=n\r\n\r\n[B]\r\nz=3\r\n"
+              "[C]\r\nw=c\r\n");
+}
+
+// Lines added by the batch move the keys after them; a path read in the batch still finds its
+// own value, and keys another writer adds meanwhile are kept at the end.
+TEST_F(IniFileTest, BatchReadsPathsAfterAddedLinesAndKeepsOtherWriters) {
+    Write("[Ports]\nCOM1=/dev/ttyS0\n[Main]\nVykMax=6000\n");
+    IniFile ini(path);
+    {
+        const IniFile::Batch batch(ini);
+        ini.WriteString("Ports", "COM0", "/dev/ttyUSB0");
+        ini.WriteString("New", "k", "v");
+        EXPECT_EQ(ini.ReadPath("Ports", "COM1"), "/dev/ttyS0");
+        EXPECT_EQ(ini.ReadPath("Ports", "COM0"), "/dev/ttyUSB0");
+        IniFile(path).WriteInteger("Main", "BandRate", 921600);
+    }
+    EXPECT_EQ(Contents(),
+              "[Ports]\nCOM1=/dev/ttyS0\nCOM0=/dev/ttyUSB0\n[Main]\nVykMax=6000\nBandRate=921600\n"
+              "[New]\nk=v\n");
+}
+
+// A batch without writes leaves a missing file missing.
+TEST_F(IniFileTest, BatchWithoutWritesCreatesNoFile) {
+    IniFile ini(path);
+    { const IniFile::Batch batch(ini); }
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 TEST_F(IniFileTest, ReadsUtf8OrElseGbkAndWritesUtf8) {
     const QString text = QString::fromUtf8("[中文]\r\n名称=串口设置\r\n");
     for (const QByteArray& bytes : {text.toUtf8(), ToGbk(text)}) {
