@@ -56,7 +56,7 @@ QString EntryName(const record::ZipReader& reader, int index) {
 
 }  // namespace
 
-HistoryReplay::HistoryReplay(PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
+HistoryReplay::HistoryReplay(scanwindow::PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
                              QString& historyFile)
     : availableMemory(AvailableMemory),
       store_(store),

@@ -20,7 +20,7 @@ enum class LoadResult { Loaded, NoData, Failed };
 
 class HistoryReplay {
 public:
-    HistoryReplay(PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
+    HistoryReplay(scanwindow::PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
                   QString& historyFile);
 
     // Bytes the machine can still give; tests put a small figure here.
@@ -41,7 +41,7 @@ private:
     LoadResult Decode(std::vector<uint8_t>& bytes);
     uint64_t FileBudget() const;
 
-    PointStore& store_;
+    scanwindow::PointStore& store_;
     const TLaserDecode& decoder_;
     Prompt& prompt_;
     QString& historyFile_;

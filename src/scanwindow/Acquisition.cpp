@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace console {
+namespace scanwindow {
 
 PointStore::PointStore(int capacity) : pointBuffer(capacity), pointCapacity(capacity) {}
 
@@ -84,4 +84,4 @@ void AcquisitionLoop::UpdateRates(uint32_t nowMs) {
     bytesInPeriod_ = 0;
 }
 
-}  // namespace console
+}  // namespace scanwindow

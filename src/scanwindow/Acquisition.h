@@ -9,7 +9,7 @@
 
 #include "Lasernode.h"
 
-namespace console {
+namespace scanwindow {
 
 constexpr int kPointCapacity = 1000000;
 constexpr int kChunkSize = 10000;
@@ -85,4 +85,4 @@ private:
     int64_t bytesRead_ = 0;
 };
 
-}  // namespace console
+}  // namespace scanwindow

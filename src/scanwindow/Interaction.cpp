@@ -6,7 +6,7 @@
 #include "Graphgeometry.h"
 #include "Prompt.h"
 
-namespace console {
+namespace scanwindow {
 
 bool HasTimeAxis(int viewType) {
     return viewType == vykgraph::kViewData || viewType == vykgraph::kViewMultiCircle;
@@ -119,4 +119,4 @@ QString AskTitle(Prompt& prompt, const QString& title) {
     return prompt.Input(QString::fromUtf8("输入"), QString::fromUtf8("标题名称："), title);
 }
 
-}  // namespace console
+}  // namespace scanwindow

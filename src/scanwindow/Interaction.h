@@ -8,7 +8,7 @@
 
 class Prompt;
 
-namespace console {
+namespace scanwindow {
 
 // Views 162 and 163 have time zoom buttons and the history button.
 bool HasTimeAxis(int viewType);
@@ -68,4 +68,4 @@ bool AskDistanceLimit(Prompt& prompt, int& distanceLimit);
 // The title dialog; a cancelled box returns the unchanged title.
 QString AskTitle(Prompt& prompt, const QString& title);
 
-}  // namespace console
+}  // namespace scanwindow

@@ -5,7 +5,7 @@
 #include "Acquisition.h"
 #include "SerialPort.h"
 
-namespace console {
+namespace scanwindow {
 
 class SerialByteSource : public ByteSource {
 public:
@@ -19,4 +19,4 @@ private:
     TSerialPort& port_;
 };
 
-}  // namespace console
+}  // namespace scanwindow

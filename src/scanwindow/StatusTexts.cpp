@@ -2,7 +2,7 @@
 
 #include "ScannerInterface.h"
 
-namespace console {
+namespace scanwindow {
 
 QString PortStatusText(bool open, int portNumber, int baudRate) {
     return open ? QString::asprintf("COM%d:%d", portNumber, baudRate)
@@ -55,4 +55,4 @@ QString SampleText(const ScanPoint& point) {
     return QStringLiteral("%1      ").arg(angle);
 }
 
-}  // namespace console
+}  // namespace scanwindow

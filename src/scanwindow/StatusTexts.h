@@ -7,7 +7,7 @@
 
 #include "Lasernode.h"
 
-namespace console {
+namespace scanwindow {
 
 constexpr int kStatusPanelWidths[8] = {100, 60, 120, 120, 60, 60, 18, 50};
 constexpr char kBuildText[] = "Build 19";
@@ -26,4 +26,4 @@ QString ReferenceText(int referenceDistance, int referenceAngle);
 // The reading of the sample under the mouse in the strip views.
 QString SampleText(const ScanPoint& point);
 
-}  // namespace console
+}  // namespace scanwindow

@@ -1,56 +1,28 @@
 #include "Vyk10dlg.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "AppPaths.h"
-#include "DesktopOpen.h"
 #include "IniFile.h"
-#include "OpenFailure.h"
 #include "Process.h"
-#include "Prompt.h"
+#include "ScanImage.h"
 #include "ScannerInterface.h"
-#include "SerialByteSource.h"
-#include "SerialPort.h"
-#include "ShellCommands.h"
-#include "StatusTexts.h"
+#include "Shell.h"
 #include "SystemMenu.h"
-#include "Tick.h"
-#include "Vykgraph.h"
-#include "console/Vyk10dlg.h"
-
-namespace zone {
-
-namespace {
-
-constexpr int kOpenPortEventMask = 9;
-constexpr int kSendBufferSize = 65536;
-constexpr int kTimerIntervalMs = 30;
-constexpr int kLeftPanelWidth = 616;
-constexpr char kGroupTitles[kZoneOutputs][32] = {"区域保护IO输出1", "区域保护IO输出2",
-                                                 "区域保护IO输出3"};
-constexpr char kGroupNames[kZoneGroups][16] = {"第一组", "第二组", "第三组", "第四组"};
-
-}  // namespace
-}  // namespace zone
 
 // The resource lives in a static library; nothing would pull it in otherwise.
 static QByteArray ZoneHistoryText() {
@@ -62,33 +34,25 @@ static QByteArray ZoneHistoryText() {
 }
 
 namespace zone {
-namespace {}  // namespace
+
+using namespace scanwindow;
+
+namespace {
+
+constexpr int kLeftPanelWidth = 616;
+constexpr char kGroupTitles[kZoneOutputs][32] = {"区域保护IO输出1", "区域保护IO输出2",
+                                                 "区域保护IO输出3"};
+constexpr char kGroupNames[kZoneGroups][16] = {"第一组", "第二组", "第三组", "第四组"};
+
+}  // namespace
 
 TfrmVYK10::TfrmVYK10(ZoneToolOptions options, QWidget* parent)
-    : QMainWindow(parent),
-      options_(std::move(options)),
-      ini_(std::make_unique<IniFile>(options_.iniPath)),
-      ownPrompt_(options_.prompt ? nullptr : std::make_unique<WidgetPrompt>(this)),
-      prompt_(options_.prompt ? options_.prompt : ownPrompt_.get()),
-      tool_(link_, *prompt_),
-      loop_(store, decoder_) {
-    if (!options_.portSource.probe)
-        options_.portSource = setport::SystemPortSource(ini_.get());
-    if (!options_.openFile)
-        options_.openFile = OpenWithDesktop;
+    : TScanWindow(std::move(options), kZoneToolWindow, parent), tool_(link_, *prompt_) {
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     BuildControls();
-    DisconnectAction->setEnabled(false);
-    ConnectAction->setEnabled(true);
-    ShowPortStatus();
-    statPanels[1]->setText(console::ZoomStatusText(0));
     nbMain->setCurrentIndex(0);
-    loop_.redrawAbove = 1;
-    loop_.ratesEverySecondTick = true;
-    loop_.showLatest = [this] { ShowLatest(); };
     loop_.echo = [this](const uint8_t* bytes, int count) { tool_.Received(bytes, count); };
     ConnectTool();
-    tmrComport->start();
     FormCreate();
 }
 
@@ -97,17 +61,6 @@ TfrmVYK10::~TfrmVYK10() {
 }
 
 void TfrmVYK10::BuildControls() {
-    ConnectAction = new QAction(QStringLiteral("ConnectAction"), this);
-    DisconnectAction = new QAction(QStringLiteral("DisconnectAction"), this);
-    auto* toolbar = addToolBar(QStringLiteral("tlbMain"));
-    toolbar->setMovable(false);
-    auto* spacer = new QWidget(toolbar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar->addWidget(spacer);
-    systemMenu = new SystemMenu(this);
-    toolbar->addWidget(systemMenu->CreateButton(toolbar));
-
-    nbMain = new QStackedWidget(this);
     auto* graphPage = new QWidget(nbMain);
     graphPage->setObjectName(QStringLiteral("Graph"));
     auto* pageLayout = new QHBoxLayout(graphPage);
@@ -131,15 +84,6 @@ void TfrmVYK10::BuildControls() {
     left->addWidget(pnlLog, 1);
     left->addStretch();
 
-    pnlGragh = new QWidget(graphPage);
-    pnlGragh->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    pnlGragh->installEventFilter(this);
-    Image2 = new console::ScanImage(pnlGragh);
-    connect(Image2, &console::ScanImage::MouseMoved, this, &TfrmVYK10::Image2MouseMove);
-    connect(
-        Image2, &console::ScanImage::MousePressed, this,
-        [this](Qt::MouseButton button, int x, int y, QPoint) { Image2MouseDown(button, x, y); });
-    connect(Image2, &console::ScanImage::MouseReleased, this, &TfrmVYK10::Image2MouseUp);
     pageLayout->addWidget(pnl1);
     pageLayout->addWidget(pnlGragh, 1);
 
@@ -151,29 +95,9 @@ void TfrmVYK10::BuildControls() {
     auto* setPage = new QWidget(nbMain);
     setPage->setObjectName(QStringLiteral("Set"));
     nbMain->addWidget(setPage);
-    scrlbrHisLog = new QScrollBar(Qt::Horizontal, pnlMain);
-    scrlbrHisLog->setEnabled(false);
-    connect(scrlbrHisLog, &QScrollBar::valueChanged, this, &TfrmVYK10::scrlbrHisLogChange);
     mainLayout->addWidget(nbMain, 1);
     mainLayout->addWidget(scrlbrHisLog);
     setCentralWidget(pnlMain);
-
-    statMain = statusBar();
-    statMain->setSizeGripEnabled(false);
-    for (int i = 0; i < 8; ++i) {
-        statPanels[i] = new QLabel(statMain);
-        statPanels[i]->setFixedWidth(console::kStatusPanelWidths[i]);
-        statPanels[i]->setFrameShape(QFrame::Panel);
-        statPanels[i]->setFrameShadow(QFrame::Sunken);
-        statMain->addWidget(statPanels[i], i == 7 ? 1 : 0);
-    }
-    statPanels[5]->setText(QString::fromLatin1(console::kBuildText));
-    statPanels[6]->setText(QString::fromLatin1(console::kPanel6Text));
-
-    tmrComport = new QTimer(this);
-    tmrComport->setInterval(kTimerIntervalMs);
-    tmrComport->setTimerType(Qt::PreciseTimer);
-    connect(tmrComport, &QTimer::timeout, this, &TfrmVYK10::tmrComportTimer);
 }
 
 QWidget* TfrmVYK10::BuildOutput(int output, QWidget* parent) {
@@ -230,10 +154,6 @@ QWidget* TfrmVYK10::BuildOutput(int output, QWidget* parent) {
 void TfrmVYK10::BuildLogPanel(QWidget* parent) {
     pnlLog = new QWidget(parent);
     auto* layout = new QVBoxLayout(pnlLog);
-    LabelGraphData = new QLabel(pnlLog);
-    QFont big = LabelGraphData->font();
-    big.setPointSize(14);
-    LabelGraphData->setFont(big);
     mmoLog = new QPlainTextEdit(pnlLog);
     mmoLog->setReadOnly(true);
     auto* pnlCmd = new QHBoxLayout;
@@ -327,21 +247,13 @@ void TfrmVYK10::ShowBoxes(int output) {
 void TfrmVYK10::FormCreate() {
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("显示信息框"), kCmdShowLog);
-    systemMenu->AddItem(QStringLiteral("最远距离设置"), console::kCmdDistanceLimit);
-    systemMenu->AddItem(QStringLiteral("版本修改历史(&V)"), console::kCmdChangeHistory);
-    systemMenu->AddItem(QStringLiteral("帮助(&H)"), console::kCmdHelp);
-    connect(systemMenu, &SystemMenu::Command, this, &TfrmVYK10::SystemCommand);
+    systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
+    systemMenu->AddItem(QStringLiteral("版本修改历史(&V)"), kCmdChangeHistory);
+    systemMenu->AddItem(QStringLiteral("帮助(&H)"), kCmdHelp);
 
-    settings = console::LoadSettings(*ini_, windowTitle());
-    settings.baudRate = ini_->ReadInteger(QString::fromLatin1(console::kMainSection),
-                                          QStringLiteral("BandRate"), kZoneToolBaud);
-    setWindowTitle(settings.caption);
-    loop_.distanceLimit = settings.distanceLimit;
+    ReadMainSettings();
     LoadZones(*ini_, tool_.Table());
-
-    graph_ = std::make_unique<TVykGraph>(&Image2->target, 1, vykgraph::kViewCircle,
-                                         GraphProgram::ZoneTool);
-    store.viewLength = graph_->PointsPerView();
+    CreateGraph();
     for (int o = 0; o < kZoneOutputs; ++o) graph_->SetZone(o, tool_.Table().zones[o]);
 }
 
@@ -351,10 +263,9 @@ void TfrmVYK10::FormDestroy() {
     {
         // One write of the file at exit.
         const IniFile::Batch batch(*ini_);
-        console::SaveExitSettings(*ini_, settings);
-        console::SaveCaption(*ini_, windowTitle());
-        ini_->WriteString(QString::fromLatin1(console::kMainSection), QStringLiteral("hisFile"),
-                          QString());
+        SaveExitSettings(*ini_, settings);
+        SaveCaption(*ini_, windowTitle());
+        ini_->WriteString(QString::fromLatin1(kMainSection), QStringLiteral("hisFile"), QString());
         StoreZones(*ini_, tool_.Table());
     }
     tmrComport->stop();
@@ -363,186 +274,28 @@ void TfrmVYK10::FormDestroy() {
     graph_.reset();
 }
 
-bool TfrmVYK10::FormShow() {
-    ConnectActionExecute();
-    if (!port_)
-        return false;
+void TfrmVYK10::Shown() {
     tool_.Start();
     for (int o = 0; o < kZoneOutputs; ++o) ShowBoxes(o);
-    ShowPortStatus();
-    return true;
 }
 
-void TfrmVYK10::ConnectActionExecute() {
-    if (port_)
-        return;
-    TSetPortForm dialog(setport::Program::ZoneTool, options_.portSource, *prompt_, this);
-    dialog.SetBaudVisible(true);
-    dialog.SetBaudEnabled(false);
-    dialog.SetBaudRate(settings.baudRate);
-    dialog.SetPortNumber(portNumber);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    portNumber = dialog.PortNumber();
-    settings.baudRate = dialog.BaudRate();
-    port_ = std::make_unique<TSerialPort>(*prompt_, ini_.get());
-    if (port_->OpenPort(this, portNumber, settings.baudRate, 'N', scanner::kDataBits,
-                        scanner::kStopBits, kOpenPortEventMask, kSendBufferSize)) {
-        port_->StartMonitor();
-        link_.SetPort(port_.get());
-        DisconnectAction->setEnabled(true);
-        ConnectAction->setEnabled(false);
-    } else {
-        const QString device = port_->DevicePath();
-        const int error = port_->OpenError();
-        port_.reset();
-        prompt_->Message(OpenFailedText(
-            device.isEmpty() ? QStringLiteral("COM%1").arg(portNumber) : device, error));
-    }
-    ShowPortStatus();
+void TfrmVYK10::PortChanged() {
+    link_.SetPort(port_.get());
 }
 
-void TfrmVYK10::ReleasePort() {
-    link_.SetPort(nullptr);
-    if (!port_)
-        return;
-    port_->ClosePort();
-    port_.reset();
-}
-
-void TfrmVYK10::tmrComportTimer() {
-    if (!port_)
-        return;
-    console::SerialByteSource source(*port_);
-    loop_.Tick(source, GetTickCount(), true);
+void TfrmVYK10::AfterRead() {
     tool_.Tick();
-    ShowByteStatus();
 }
 
-void TfrmVYK10::ShowLatest() {
-    store.ViewNewest();
-    RedrawView();
-    LabelGraphData->setText(console::ReferenceText(referenceDistance, referenceAngleCopy));
-}
-
-void TfrmVYK10::RedrawView() {
-    const int length = store.ClampViewWindow();
-    if (graph_) {
-        graph_->Draw(store.pointBuffer.data() + store.viewStart, store.viewStart, length);
-        graph_->GetReferencePoint(referenceDistance, referenceAngleCopy);
-        Image2->update();
-    }
-    ShowPointStatus();
-    if (scrlbrHisLog->isEnabled() && settings.viewType == vykgraph::kViewData) {
-        scrollGuard = false;
-        scrlbrHisLog->setMaximum(store.pointCount);
-        scrlbrHisLog->setValue(store.viewStart);
-        scrollGuard = true;
-    }
-}
-
-void TfrmVYK10::ShowPortStatus() {
-    statPanels[0]->setText(
-        console::PortStatusText(port_ != nullptr, portNumber, settings.baudRate));
-}
-
-void TfrmVYK10::ShowPointStatus() {
-    statPanels[2]->setText(console::PointStatusText(store.pointCount, loop_.PointRate()));
-}
-
-void TfrmVYK10::ShowByteStatus() {
-    statPanels[3]->setText(
-        console::ByteStatusText(port_ ? port_->ReceivedTotal() : 0, loop_.ByteRate()));
-    statPanels[4]->setText(console::UnsetValueText());
-}
-
-void TfrmVYK10::FormResize() {
-    Image2->setGeometry(0, 0, pnlGragh->width(), pnlGragh->height());
-    Image2->target = QImage(pnlGragh->size(), QImage::Format_RGB32);
-    if (!graph_)
-        return;
-    graph_->SetView(settings.viewType, 1, pnlGragh->width(), pnlGragh->height());
-    store.viewLength = graph_->PointsPerView();
-    RedrawView();
-}
-
-void TfrmVYK10::Image2MouseMove(int x, int y) {
-    if (settings.viewType == vykgraph::kViewCircle) {
-        graph_->PickReferenceAngle(x, y);
-        const QString text = console::ReferenceText(referenceDistance, referenceAngleCopy);
-        RedrawView();
-        LabelGraphData->setText(text);
-        return;
-    }
-    const int row = graph_->HitRow(x, y);
-    const bool wasDragging = drag.dragging;
-    if (drag.Move(row, x, 0, store))
-        RedrawView();
-    if (row == 0 || wasDragging)
-        return;
-    const int i = console::SampleUnderMouse(store, x, graph_->PlotLeft(), 0, row);
-    if (i >= 0)
-        LabelGraphData->setText(console::SampleText(store.pointBuffer[i]));
-}
-
-// Both buttons drag here; the console's right button opens its popup instead.
-void TfrmVYK10::Image2MouseDown(Qt::MouseButton button, int x, int y) {
-    if (button == Qt::MiddleButton)
-        store.pointCount = 0;
-    else if (button == Qt::LeftButton || button == Qt::RightButton)
-        drag.Press(graph_->HitRow(x, y), x);
-}
-
-void TfrmVYK10::Image2MouseUp() {
-    drag.Release();
-}
-
-void TfrmVYK10::scrlbrHisLogChange() {
-    if (!scrollGuard)
-        return;
-    const int position = scrlbrHisLog->value();
-    if (position < store.pointCount && position != store.viewStart) {
-        store.viewStart = position;
-        RedrawView();
-    }
+QByteArray TfrmVYK10::ChangeHistoryText() const {
+    return ZoneHistoryText();
 }
 
 void TfrmVYK10::SystemCommand(int command) {
-    switch (command) {
-        case kCmdShowLog:
-            pnlLog->setVisible(true);
-            break;
-        case console::kCmdDistanceLimit:
-            if (console::AskDistanceLimit(*prompt_, settings.distanceLimit)) {
-                loop_.distanceLimit = settings.distanceLimit;
-                console::SaveDistanceLimit(*ini_, settings.distanceLimit);
-            }
-            break;
-        case console::kCmdChangeHistory: {
-            const QString path = BesideIni(options_.iniPath,
-                                           QFileInfo(options_.iniPath).completeBaseName() + ".txt");
-            if (console::WriteHistoryText(path, ZoneHistoryText()))
-                options_.openFile(path);
-            break;
-        }
-        case console::kCmdHelp:
-            prompt_->Message(console::HelpText());
-            break;
-        default:
-            break;
-    }
-}
-
-void TfrmVYK10::closeEvent(QCloseEvent* event) {
-    if (port_)
-        port_->SilenceWarnings();
-    QMainWindow::closeEvent(event);
-}
-
-bool TfrmVYK10::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pnlGragh && event->type() == QEvent::Resize)
-        FormResize();
-    return QMainWindow::eventFilter(watched, event);
+    if (command == kCmdShowLog)
+        pnlLog->setVisible(true);
+    else
+        TScanWindow::SystemCommand(command);
 }
 
 }  // namespace zone

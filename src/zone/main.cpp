@@ -1,25 +1,10 @@
-#include <QApplication>
-#include <QScreen>
-
-#include "AppPaths.h"
-#include "SignalClose.h"
-#include "Translations.h"
+#include "Shell.h"
 #include "Vyk10dlg.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    LoadQtChinese(app);
-    zone::ZoneToolOptions options;
-    options.iniPath = IniPathFor(QApplication::applicationFilePath());
-    zone::TfrmVYK10 window(options);
-    SignalClose signalClose(&window);
-    // Without a window manager nobody maximises; the geometry then already covers the screen.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        window.setGeometry(screen->availableGeometry());
-    }
-    window.showMaximized();
-    // A signal during the start (in the port dialog or a warning) has closed the window.
-    if (!window.FormShow() || !window.isVisible())
-        return 0;
-    return app.exec();
+    return scanwindow::RunWindowProgram(argc, argv, [](const QString& iniPath) {
+        zone::ZoneToolOptions options;
+        options.iniPath = iniPath;
+        return std::make_unique<zone::TfrmVYK10>(options);
+    });
 }

@@ -12,6 +12,7 @@
 #include "ScriptedPrompt.h"
 
 using namespace console;
+using namespace scanwindow;
 
 namespace {
 

@@ -33,30 +33,24 @@
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
 #include "Settingspage.h"
+#include "Shell.h"
 #include "ShellCommands.h"
 #include "SystemError.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
+#include "WindowFixture.h"
 
 using namespace console;
+using namespace scanwindow;
 
 namespace {
 
 class Window : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmVYK10> Make(const char* ini = nullptr) {
-        if (ini) {
-            QFile file(IniPath());
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(ini);
-        }
         ConsoleOptions options;
-        options.iniPath = IniPath();
-        options.prompt = &prompt;
-        options.portSource.probe = [] {
-            return std::vector<setport::ProbedPort>{{"COM7", ComDeviceState::Available}};
-        };
+        PrepareOptions(options, IniPath(), ini, prompt);
         options.openFile = [this](const QString& path) {
             opened << path;
             return true;
@@ -65,11 +59,7 @@ protected:
         options.makeUpgradePort = [this](Prompt&, const IniFile*) {
             return std::make_unique<PlayedPort>(upgradeLine);
         };
-        auto window = std::make_unique<TfrmVYK10>(options);
-        window->resize(1106, 700);
-        window->show();
-        QApplication::processEvents();
-        return window;
+        return ShowWindow<TfrmVYK10>(options, {1106, 700});
     }
 
     QString IniPath() const { return dir.filePath("VYK-10.ini"); }
@@ -329,21 +319,6 @@ TEST_F(Window, NoPortMeansNoStart) {
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
 }
 
-void Pump(int ms, const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// What comes before the port's monitor runs is discarded: probe until a byte counts.
-bool BytesArrive(TfrmVYK10& w, PtyPair& pty) {
-    for (int i = 0; i < 100 && w.Port() && w.Port()->ReceivedTotal() == 0; ++i) {
-        pty.Send(" ");
-        Pump(50, [&] { return w.Port()->ReceivedTotal() > 0; });
-    }
-    return w.Port() && w.Port()->ReceivedTotal() > 0;
-}
-
 TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
     PtyPair pty;
     ASSERT_FALSE(pty.SlavePath().isEmpty());
@@ -380,29 +355,11 @@ TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {
 
 // An adapter unplugged mid-stream and plugged in again: a new pseudo-terminal under the link.
 TEST_F(Window, AnUnpluggedAdapterWarnsOnceShowsTheClosedPortAndComesBackByItself) {
-    const QString link = dir.filePath("adapter");
-    auto first = std::make_unique<PtyPair>();
-    ASSERT_TRUE(QFile::link(first->SlavePath(), link));
-    auto w = Make(("[Ports]\nCOM7=" + link + "\n").toUtf8().constData());
+    Adapter adapter(dir.filePath("adapter"));
+    auto w = Make(("[Ports]\nCOM7=" + adapter.Link() + "\n").toUtf8().constData());
     AnswerPortDialog("COM7", true);
     ASSERT_TRUE(w->FormShow());
-    ASSERT_TRUE(BytesArrive(*w, *first));
-
-    first->CloseMaster();
-    Pump(3000, [&] { return !w->PortOpen(); });
-    EXPECT_FALSE(w->PortOpen());
-    EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
-    ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_TRUE(prompt.messages[0].text.startsWith("WARNING:  "));
-
-    first.reset();
-    PtyPair second;
-    QFile::remove(link);
-    ASSERT_TRUE(QFile::link(second.SlavePath(), link));
-    Pump(3000, [&] { return w->PortOpen(); });
-    EXPECT_EQ(w->statPanels[0]->text(), "COM7:230400");
-    EXPECT_TRUE(BytesArrive(*w, second)) << "the live view resumes";
-    EXPECT_EQ(prompt.messages.size(), 1u);
+    ExpectComesBackAfterUnplug(*w, adapter, prompt, "COM7:230400");
 }
 
 // The console waited on a warning box after its window was gone.

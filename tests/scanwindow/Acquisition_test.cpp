@@ -8,7 +8,7 @@
 #include "Laserencode.h"
 #include "SerialPort.h"
 
-using namespace console;
+using namespace scanwindow;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "ScriptedPrompt.h"
 
-using namespace console;
+using namespace scanwindow;
 
 namespace {
 

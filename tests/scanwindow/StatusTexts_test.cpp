@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace console;
+using namespace scanwindow;
 
 namespace {
 

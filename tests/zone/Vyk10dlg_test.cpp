@@ -24,6 +24,7 @@
 #include "SystemMenu.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
+#include "WindowFixture.h"
 
 using namespace zone;
 
@@ -32,23 +33,10 @@ namespace {
 class ZoneWindow : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmVYK10> Make(const QByteArray& ini = {}) {
-        if (!ini.isEmpty()) {
-            QFile file(IniPath());
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(ini);
-        }
         ZoneToolOptions options;
-        options.iniPath = IniPath();
-        options.prompt = &prompt;
-        options.portSource.probe = [] {
-            return std::vector<setport::ProbedPort>{{"COM7", ComDeviceState::Available}};
-        };
+        PrepareOptions(options, IniPath(), ini, prompt);
         options.openFile = [](const QString&) { return true; };
-        auto window = std::make_unique<TfrmVYK10>(options);
-        window->resize(1110, 751);
-        window->show();
-        QApplication::processEvents();
-        return window;
+        return ShowWindow<TfrmVYK10>(options, {1110, 751});
     }
     QString IniPath() const { return dir.filePath("VYK-05.ini"); }
     QByteArray PortsSection() const { return "[Ports]\nCOM7=" + pty.SlavePath().toUtf8() + "\n"; }
@@ -128,6 +116,19 @@ TEST_F(ZoneWindow, RefusedSaveFocusesTheBoxAndKeepsTheZone) {
     EXPECT_EQ(w->outputs[2].sensitivity->text(), "1");
     EXPECT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(w->Tool().Table().zones[2].IOTCount, 5);
+}
+
+// An adapter unplugged mid-stream and plugged in again: a new pseudo-terminal under the link.
+// The zone commands then go out on the new port.
+TEST_F(ZoneWindow, AnUnpluggedAdapterWarnsOnceShowsTheClosedPortAndComesBackByItself) {
+    Adapter adapter(dir.filePath("adapter"));
+    auto w = Make("[Ports]\nCOM7=" + adapter.Link().toUtf8() + "\n");
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ExpectComesBackAfterUnplug(*w, adapter, prompt, "COM7:115200");
+    w->btnStop->click();
+    EXPECT_EQ(adapter.Far().Receive(7, 2000), QByteArray("#SF 0\r\n"));
+    EXPECT_EQ(prompt.messages.size(), 1u);
 }
 
 // The scanner decides its outputs from its own zones: the simulator is given a five-point zone

@@ -1,4 +1,4 @@
-#include "ConsoleSettings.h"
+#include "WindowSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 
 #include "IniFile.h"
 
-using namespace console;
+using namespace scanwindow;
 
 namespace {
 
-TEST(ConsoleSettings, ModeAndViewTypeCombinations) {
+TEST(WindowSettings, ModeAndViewTypeCombinations) {
     const struct {
         const char* text;  // nullptr: no INI file
         int viewType;
@@ -31,7 +31,7 @@ TEST(ConsoleSettings, ModeAndViewTypeCombinations) {
             file.write(c.text);
         }
         IniFile ini(path);
-        ConsoleSettings s = LoadSettings(ini, "design");
+        WindowSettings s = LoadSettings(ini, "design", 230400);
         EXPECT_EQ(s.viewType, c.viewType);
         EXPECT_EQ(s.debugMode, c.debugMode);
         EXPECT_EQ(s.HistoryButtonVisible(), c.debugMode);
@@ -46,13 +46,13 @@ TEST(ConsoleSettings, ModeAndViewTypeCombinations) {
     }
 }
 
-TEST(ConsoleSettings, StoredValuesAreRead) {
+TEST(WindowSettings, StoredValuesAreRead) {
     QTemporaryDir dir;
     IniFile ini(dir.filePath("VYK-10.ini"));
     ini.WriteString("Main", "caption", QString::fromUtf8("车间一号"));
     SaveDistanceLimit(ini, 3000);
     ini.WriteInteger("Main", "BandRate", 921600);
-    const ConsoleSettings s = LoadSettings(ini, "design");
+    const WindowSettings s = LoadSettings(ini, "design", 230400);
     EXPECT_EQ(s.caption, QString::fromUtf8("车间一号"));
     EXPECT_EQ(s.distanceLimit, 3000);
     EXPECT_EQ(s.baudRate, 921600);

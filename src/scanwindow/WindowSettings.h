@@ -1,17 +1,16 @@
 #pragma once
 
-// The console's settings in section "Main" of its INI file, and what debug mode unlocks.
+// A scan window's settings in section "Main" of its INI file, and what debug mode unlocks.
 
 #include <QString>
 
 class IniFile;
 
-namespace console {
+namespace scanwindow {
 
-constexpr char kDesignCaption[] = "VYK-10Halvex激光雷达点云数据采集分析系统V7.08.03";
 constexpr char kMainSection[] = "Main";
 
-struct ConsoleSettings {
+struct WindowSettings {
     QString caption;
     int distanceLimit = 6000;  // VykMax
     int baudRate = 230400;     // BandRate
@@ -23,11 +22,12 @@ struct ConsoleSettings {
     bool PopupAvailable() const { return debugMode; }
 };
 
-// Reads every key; a missing file or key gives the defaults. Applies the debug mode rule.
-ConsoleSettings LoadSettings(const IniFile& ini, const QString& currentCaption);
+// Reads every key; a missing file or key gives the defaults, with defaultBaud for BandRate.
+// Applies the debug mode rule.
+WindowSettings LoadSettings(const IniFile& ini, const QString& currentCaption, int defaultBaud);
 // What the window writes at exit.
-void SaveExitSettings(IniFile& ini, const ConsoleSettings& settings);
+void SaveExitSettings(IniFile& ini, const WindowSettings& settings);
 void SaveCaption(IniFile& ini, const QString& caption);
 void SaveDistanceLimit(IniFile& ini, int distanceLimit);
 
-}  // namespace console
+}  // namespace scanwindow

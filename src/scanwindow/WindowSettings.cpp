@@ -1,20 +1,20 @@
-#include "ConsoleSettings.h"
+#include "WindowSettings.h"
 
 #include "Graphgeometry.h"
 #include "IniFile.h"
 #include "ScannerInterface.h"
 
-namespace console {
+namespace scanwindow {
 
 namespace {
 const QString kSection = QString::fromLatin1(kMainSection);
 }
 
-ConsoleSettings LoadSettings(const IniFile& ini, const QString& currentCaption) {
-    ConsoleSettings s;
+WindowSettings LoadSettings(const IniFile& ini, const QString& currentCaption, int defaultBaud) {
+    WindowSettings s;
     s.caption = ini.ReadString(kSection, "caption", currentCaption);
     s.distanceLimit = ini.ReadInteger(kSection, "VykMax", scanner::kDefaultDistanceLimit);
-    s.baudRate = ini.ReadInteger(kSection, "BandRate", scanner::kConsoleBaud);
+    s.baudRate = ini.ReadInteger(kSection, "BandRate", defaultBaud);
     s.viewType = ini.ReadInteger(kSection, "viewtype", vykgraph::kViewData);
     s.debugMode = ini.ReadBool(kSection, "mode", false);
     if (!s.debugMode)
@@ -22,7 +22,7 @@ ConsoleSettings LoadSettings(const IniFile& ini, const QString& currentCaption) 
     return s;
 }
 
-void SaveExitSettings(IniFile& ini, const ConsoleSettings& s) {
+void SaveExitSettings(IniFile& ini, const WindowSettings& s) {
     ini.WriteInteger(kSection, "BandRate", s.baudRate);
     ini.WriteInteger(kSection, "viewtype", s.viewType);
     ini.WriteBool(kSection, "mode", s.debugMode);
@@ -36,4 +36,4 @@ void SaveDistanceLimit(IniFile& ini, int distanceLimit) {
     ini.WriteInteger(kSection, "VykMax", distanceLimit);
 }
 
-}  // namespace console
+}  // namespace scanwindow

@@ -1,0 +1,188 @@
+#pragma once
+
+// TScanWindow: what the console's and the zone tool's main windows share: the port with its
+// dialog and its reconnection, the acquisition loop on the timer, the scan image with its mouse
+// and wheel handling, the status bar and the system menu's common commands. Each window lays
+// these controls out beside its own; where the programs differ, the window's ScanWindowKind or
+// one of the hooks below says how.
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "Acquisition.h"
+#include "Interaction.h"
+#include "Lasernode.h"
+#include "PortReconnect.h"
+#include "ScanImage.h"
+#include "ScannerInterface.h"
+#include "Setportdlg.h"
+#include "Vykgraph.h"
+#include "WindowSettings.h"
+
+class IniFile;
+class Prompt;
+class QAction;
+class QLabel;
+class QScrollBar;
+class QStackedWidget;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class SystemMenu;
+class TSerialPort;
+class WidgetPrompt;
+
+namespace scanwindow {
+
+struct WindowOptions {
+    QString iniPath;
+    Prompt* prompt = nullptr;                      // null: real dialogs
+    setport::PortSource portSource;                // empty: the machine's COM devices
+    std::function<bool(const QString&)> openFile;  // empty: the desktop's default program
+    // Empty: a plain TSerialPort. Throws when the object cannot be had.
+    std::function<std::unique_ptr<TSerialPort>(Prompt&, const IniFile*)> makePort;
+};
+
+// Where the two programs' scan windows differ in what they share.
+struct ScanWindowKind {
+    setport::Program dialog;  // the port dialog's variant
+    GraphProgram graph;
+    int timerIntervalMs;
+    int defaultBaud;  // BandRate without an INI value
+    int redrawAbove;  // a tick with more new records than this redraws
+    bool ratesEverySecondTick;
+    bool baudBoxShown;  // the port dialog's baud box: hidden, or shown and locked
+    // RedrawView moves the scroll bar in the multi-circle view as in the strip view.
+    bool multiCircleScrolls;
+};
+
+// The zone tool ticks every 30 ms instead of 20, starts at 115200 baud, redraws after more than
+// 1 new record instead of 10, recomputes the rates every second tick instead of every 31st,
+// shows the baud box locked instead of hiding it, and scrolls in the strip view only.
+constexpr ScanWindowKind kConsoleWindow = {setport::Program::Console,
+                                           GraphProgram::Console,
+                                           20,
+                                           scanner::kConsoleBaud,
+                                           kRedrawAbove,
+                                           false,
+                                           false,
+                                           true};
+constexpr ScanWindowKind kZoneToolWindow = {setport::Program::ZoneTool,
+                                            GraphProgram::ZoneTool,
+                                            30,
+                                            scanner::kZoneToolBaud,
+                                            1,
+                                            true,
+                                            true,
+                                            false};
+
+class TScanWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    TScanWindow(WindowOptions options, const ScanWindowKind& kind, QWidget* parent);
+    ~TScanWindow() override;
+
+    // Runs the port dialog; false when no port is open afterwards (the program then ends).
+    bool FormShow();
+
+    void ConnectActionExecute();
+    void DisconnectActionExecute();
+    void ReleasePort();
+    void tmrComportTimer();
+    void ShowLatest();
+    void RedrawView();
+    void ShowPortStatus();
+    void ShowZoomStatus();
+    void ShowPointStatus();
+    void ShowByteStatus();
+    virtual void FormResize();
+    void Image2MouseMove(int x, int y);
+    void Image2MouseDown(Qt::MouseButton button, int x, int y, QPoint globalPos = {});
+    void Image2MouseUp();
+    void FormMouseWheelDown(QPoint globalPos);
+    void FormMouseWheelUp(QPoint globalPos);
+    void scrlbrHisLogChange();
+    // The commands both programs have: change history, help, distance limit.
+    virtual void SystemCommand(int command);
+
+    // State and controls, open to the tests as a form's published parts are.
+    PointStore store;
+    WindowSettings settings;
+    int referenceDistance = 0;
+    int referenceAngleCopy = 0;
+    bool scrollGuard = true;
+    TimeZoomButtons timeZoom;
+    DragState drag;
+    WheelGate wheelDown;
+    WheelGate wheelUp;
+    uint8_t portNumber = 0;
+
+    TVykGraph* Graph() const { return graph_.get(); }
+    AcquisitionLoop& Loop() { return loop_; }
+    bool PortOpen() const { return port_ != nullptr; }
+    const TSerialPort* Port() const { return port_.get(); }
+    IniFile& Ini() { return *ini_; }
+
+    QAction* ConnectAction = nullptr;
+    QAction* DisconnectAction = nullptr;
+    QToolBar* tlbMain = nullptr;
+    QStackedWidget* nbMain = nullptr;
+    QWidget* pnlGragh = nullptr;
+    ScanImage* Image2 = nullptr;
+    QLabel* LabelGraphData = nullptr;
+    QScrollBar* scrlbrHisLog = nullptr;
+    QStatusBar* statMain = nullptr;
+    QLabel* statPanels[8] = {};
+    QTimer* tmrComport = nullptr;
+    SystemMenu* systemMenu = nullptr;
+
+protected:
+    // The change history as the program carries it: GBK with CR LF line ends.
+    virtual QByteArray ChangeHistoryText() const = 0;
+    // After FormShow opened the port.
+    virtual void Shown() {}
+    // The port object came or went (connect, release, lost, back).
+    virtual void PortChanged() {}
+    // Whether this tick's chunks go to the loop's echo.
+    virtual bool EchoActive() const = 0;
+    // After the read loop of a tick with a port.
+    virtual void AfterRead() {}
+    // The right button drags as the left one does, unless the window uses it.
+    virtual void Image2RightButtonDown(int x, int y, QPoint globalPos);
+    // True while the point buffer is not the live one to show or clear (a replay loading).
+    virtual bool ViewBusy() const { return false; }
+
+    // Parts of FormCreate: the settings of section "Main", and the graph on Image2.
+    void ReadMainSettings();
+    void CreateGraph();
+    bool SendToPort(const QByteArray& bytes);
+    // A button on tlbMain, after those added before it and left of the system menu's button.
+    QAction* AddToolButton(const QString& text);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+    WindowOptions options_;
+    std::unique_ptr<IniFile> ini_;
+    std::unique_ptr<WidgetPrompt> ownPrompt_;
+    Prompt* prompt_;
+    std::unique_ptr<TSerialPort> port_;
+    TLaserDecode decoder_;
+    std::unique_ptr<TVykGraph> graph_;
+    AcquisitionLoop loop_;
+    QAction* toolbarEnd_ = nullptr;
+
+private:
+    void BuildSharedControls();
+    // OpenPort with the window's settings, then the monitor; false when the port did not open.
+    bool StartPort(TSerialPort& port);
+    std::unique_ptr<TSerialPort> ReopenPort();
+    void WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int));
+
+    const ScanWindowKind kind_;
+    PortReconnect reconnect_;
+};
+
+}  // namespace scanwindow
