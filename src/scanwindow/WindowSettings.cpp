@@ -23,6 +23,7 @@ WindowSettings LoadSettings(const IniFile& ini, const QString& currentCaption, i
 }
 
 void SaveExitSettings(IniFile& ini, const WindowSettings& s) {
+    const IniFile::Batch batch(ini);
     ini.WriteInteger(kSection, "BandRate", s.baudRate);
     ini.WriteInteger(kSection, "viewtype", s.viewType);
     ini.WriteBool(kSection, "mode", s.debugMode);
