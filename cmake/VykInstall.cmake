@@ -33,3 +33,14 @@ function(vyk_install_man page)
   add_custom_target(${name}_man ALL DEPENDS ${copy}.gz)
   install(FILES ${copy}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
+
+# vyk_window_program(NAME LIB): a window program built from main.cpp and LIB, installed with
+# its desktop file, icon and man page man/NAME.1.
+function(vyk_window_program name lib)
+  add_executable(${name} main.cpp)
+  target_link_libraries(${name} PRIVATE ${lib})
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  string(TOLOWER ${name} id)
+  vyk_install_desktop(${id})
+  vyk_install_man(man/${name}.1)
+endfunction()

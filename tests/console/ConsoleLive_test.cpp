@@ -20,6 +20,7 @@
 #include <set>
 #include <vector>
 
+#include "CatchesSignal.h"
 #include "IniFile.h"
 #include "Laserencode.h"
 #include "PortDialogAnswer.h"
@@ -316,18 +317,6 @@ TEST(ConsoleRecording, ASignalPacksTheRecordingAsTheCloseBoxDoes) {
         ASSERT_EQ(entries.size(), 1u) << number;
         EXPECT_EQ(entries[0].second.size(), 40);
     }
-}
-
-// True once the process catches the signal; a loaded or sanitized start can take seconds.
-bool CatchesSignal(qint64 pid, int number) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
-    }
-    return false;
 }
 
 // The program itself: a signal while the port dialog waits ends it with exit code 0 and

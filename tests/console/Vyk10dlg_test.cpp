@@ -82,6 +82,9 @@ TEST_F(Window, FirstStartWithoutIniShowsTheCircleViewAndWritesTheKeysAtExit) {
     EXPECT_EQ(w->statPanels[1]->text(), "0,0");
     EXPECT_EQ(w->statPanels[5]->text(), "Build 19");
     EXPECT_EQ(w->statPanels[6]->text(), "4");
+    EXPECT_EQ(w->tmrComport->interval(), 20);
+    EXPECT_EQ(w->Loop().redrawAbove, 10) << "a redraw after more than 10 new records";
+    EXPECT_FALSE(w->Loop().ratesEverySecondTick);
     w->Image2MouseDown(Qt::RightButton, 100, 100, {100, 100});
     EXPECT_FALSE(w->pm1->isVisible()) << "no popup without debug mode";
     EXPECT_FALSE(QFile::exists(IniPath()));

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <thread>
 
+#include "CatchesSignal.h"
 #include "IniFile.h"
 #include "SpawnedProgram.h"
 
@@ -44,18 +45,6 @@ private:
     QTemporaryDir dir_;
     std::string exe_;
 };
-
-// True once the process catches the signal; a loaded or sanitized start can take seconds.
-bool CatchesSignal(pid_t pid, int number) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
-    }
-    return false;
-}
 
 TEST_F(ZoneProgram, SignalsWhileThePortDialogWaitsEndItWithExitCodeZero) {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {

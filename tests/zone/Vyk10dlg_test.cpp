@@ -54,6 +54,9 @@ TEST_F(ZoneWindow, CancelledStartWithoutIniShowsTheDefaultsAndWritesEveryZoneAtE
         EXPECT_EQ(w->windowTitle(), QString::fromUtf8(kDesignCaption));
         EXPECT_EQ(w->Graph()->ViewType(), vykgraph::kViewCircle);
         EXPECT_EQ(w->Loop().distanceLimit, 6000);
+        EXPECT_EQ(w->tmrComport->interval(), 30);
+        EXPECT_EQ(w->Loop().redrawAbove, 1) << "a redraw after more than 1 new record";
+        EXPECT_TRUE(w->Loop().ratesEverySecondTick);
         EXPECT_FALSE(w->pnlLog->isVisible());
         EXPECT_EQ(w->systemMenu->Item(2002), nullptr) << "no upgrade item";
         AnswerPortDialog("COM7", false, [&](TSetPortForm& dialog) {
