@@ -116,8 +116,13 @@ void TBootLoader::Tick(double now, std::string& out) {
                     break;
                 }
                 out += scanner::kBootFinished;
-                phase_ = Phase::Finished;
+                phase_ = Phase::Restarting;
+                restarted_ = now + kRestartPause;
             }
+            break;
+        case Phase::Restarting:
+            if (now >= restarted_)
+                phase_ = Phase::Finished;
             break;
         case Phase::Finished:
             break;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The scanner's boot loader: asks for the file information until it comes, takes the image,
-// checks its size and CRC and programs it.
+// checks its size and CRC, programs it and starts the new firmware.
 
 #include <cstdint>
 #include <functional>
@@ -10,10 +10,13 @@
 
 class TBootLoader {
 public:
-    enum class Phase { Requesting, Receiving, Programming, Finished };
+    enum class Phase { Requesting, Receiving, Programming, Restarting, Finished };
 
     static constexpr double kRequestInterval = 1.0;
     static constexpr double kReceiveTimeout = 3.0;
+    // The new firmware starts a while after the boot loader's last message, so that message
+    // stands apart from the scan that follows.
+    static constexpr double kRestartPause = 0.5;
 
     // note receives one line for each thing taken from the PC (for the line log).
     TBootLoader(std::string firmwarePath, double programmingPause,
@@ -36,6 +39,7 @@ private:
     double nextRequest_ = 0;
     double lastByte_ = 0;
     double programmed_ = 0;
+    double restarted_ = 0;
     std::string pendingOut_;
     std::vector<uint8_t> input_;  // bytes still searched for the file information
     std::vector<uint8_t> image_;

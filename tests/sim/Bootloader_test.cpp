@@ -82,10 +82,14 @@ TEST_F(BootConversation, GoodImageIsProgrammedAndWritten) {
                 {1.375, Text(image).substr(50, 50), ""},
                 {1.5, Text(image).substr(100) + "extra", scanner::kBootProgramming},
                 {1.75, "", ""},
-                {2.0, "", scanner::kBootFinished},
-                {5.0, "", ""}});
-    EXPECT_EQ(boot.CurrentPhase(), TBootLoader::Phase::Finished);
+                {2.0, "", scanner::kBootFinished}});
     EXPECT_EQ(Written(), Text(image));
+    // The scan waits for the new firmware's start, so the last message stands alone on the line.
+    EXPECT_EQ(boot.CurrentPhase(), TBootLoader::Phase::Restarting);
+    Play(boot, {{2.0 + TBootLoader::kRestartPause / 2, "", ""}});
+    EXPECT_EQ(boot.CurrentPhase(), TBootLoader::Phase::Restarting);
+    Play(boot, {{2.0 + TBootLoader::kRestartPause, "", ""}});
+    EXPECT_EQ(boot.CurrentPhase(), TBootLoader::Phase::Finished);
 }
 
 TEST_F(BootConversation, BadCrcIsACheckErrorAndStartsOver) {
