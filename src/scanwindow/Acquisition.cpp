@@ -60,6 +60,8 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
             pointsInPeriod_ += k;
         }
     } while (n == kChunkSize);
+    if (afterRead)
+        afterRead();
     if (newRecords > redrawAbove && showLatest)
         showLatest();
     UpdateRates(nowMs);

@@ -55,6 +55,8 @@ public:
     // Each chunk goes to the recorder first, then to the echo, then to the decoder.
     Bytes recorder;
     Bytes echo;
+    // Once a tick after the reads, before the redraw: the zone tool's send step.
+    std::function<void()> afterRead;
     std::function<void()> showLatest;
     int32_t distanceLimit = 6000;
     // The zone tool redraws after more than 1 new record and recomputes the rates on every tick

@@ -222,7 +222,6 @@ void TScanWindow::tmrComportTimer() {
         return;
     SerialByteSource source(*port_);
     loop_.Tick(source, GetTickCount(), EchoActive());
-    AfterRead();
     ShowByteStatus();
 }
 

@@ -146,8 +146,6 @@ protected:
     virtual void PortChanged() {}
     // Whether this tick's chunks go to the loop's echo.
     virtual bool EchoActive() const = 0;
-    // After the read loop of a tick with a port.
-    virtual void AfterRead() {}
     // The right button drags as the left one does, unless the window uses it.
     virtual void Image2RightButtonDown(int x, int y, QPoint globalPos);
     // True while the point buffer is not the live one to show or clear (a replay loading).

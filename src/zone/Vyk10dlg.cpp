@@ -52,6 +52,8 @@ TfrmVYK10::TfrmVYK10(ZoneToolOptions options, QWidget* parent)
     BuildControls();
     nbMain->setCurrentIndex(0);
     loop_.echo = [this](const uint8_t* bytes, int count) { tool_.Received(bytes, count); };
+    // The command queue's send step, between the reads and the redraw of each tick.
+    loop_.afterRead = [this] { tool_.Tick(); };
     ConnectTool();
     FormCreate();
 }
@@ -281,10 +283,6 @@ void TfrmVYK10::Shown() {
 
 void TfrmVYK10::PortChanged() {
     link_.SetPort(port_.get());
-}
-
-void TfrmVYK10::AfterRead() {
-    tool_.Tick();
 }
 
 QByteArray TfrmVYK10::ChangeHistoryText() const {

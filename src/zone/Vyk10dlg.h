@@ -66,8 +66,6 @@ protected:
     void PortChanged() override;
     // nbMain stays on its graph page: every chunk goes to the zone tool's line assembler.
     bool EchoActive() const override { return true; }
-    // The send step of the command queue.
-    void AfterRead() override;
 
 private:
     void BuildControls();

@@ -186,6 +186,19 @@ TEST(AcquisitionTick, ChunksReachTheRecorderFirstAndTheEchoOnlyOnTheSettingsPage
     EXPECT_EQ(recorded, 24);
 }
 
+// The zone tool's send step runs on every tick, after the reads and before the redraw.
+TEST(AcquisitionTick, TheStepAfterReadingRunsOnEveryTickBeforeTheRedraw) {
+    Fixture f;
+    std::string order;
+    f.loop.afterRead = [&] { order += 'a'; };
+    f.loop.showLatest = [&] { order += 's'; };
+    f.loop.echo = [&](const uint8_t*, int) { order += 'e'; };
+    f.loop.Tick(f.source, 0, true);
+    f.source.Receive(Packets(20));
+    f.loop.Tick(f.source, 30, true);
+    EXPECT_EQ(order, "aeas");
+}
+
 TEST(AcquisitionTick, DecodesWithTheDistanceLimit) {
     Fixture f;
     f.loop.distanceLimit = 150;

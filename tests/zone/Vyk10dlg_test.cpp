@@ -121,6 +121,18 @@ TEST_F(ZoneWindow, RefusedSaveFocusesTheBoxAndKeepsTheZone) {
     EXPECT_EQ(w->Tool().Table().zones[2].IOTCount, 5);
 }
 
+// The window's timer runs the queue's send step: a saved zone goes out after the motor stop.
+TEST_F(ZoneWindow, TheTimerSendsTheSavedZone) {
+    auto w = Make(PortsSection());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    w->outputs[0].save->click();  // empty boxes: zone 0 removed
+    EXPECT_EQ(pty.Receive(7, 2000), QByteArray("#SF 0\r\n"));
+    QByteArray line;
+    Pump(10000, [&] { return (line += pty.Receive(5, 0)).size() >= 5; });
+    EXPECT_TRUE(line.startsWith("#IOL ")) << "the first queued line: " << line.toStdString();
+}
+
 // An adapter unplugged mid-stream and plugged in again: a new pseudo-terminal under the link.
 // The zone commands then go out on the new port.
 TEST_F(ZoneWindow, AnUnpluggedAdapterWarnsOnceShowsTheClosedPortAndComesBackByItself) {
