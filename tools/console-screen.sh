@@ -11,7 +11,7 @@ vyk_xvfb_console_start() {
     Xvfb "$VYK_DISPLAY" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
     VYK_XVFB_PID=$!
     sleep 1
-    DISPLAY=$VYK_DISPLAY QT_QPA_PLATFORM=xcb "$VYK_CONSOLE_EXE" &
+    DISPLAY=$VYK_DISPLAY QT_QPA_PLATFORM=xcb "$VYK_WINDOW_EXE" &
     VYK_CONSOLE_PID=$!
     dialog=$(DISPLAY=$VYK_DISPLAY timeout 20 xdotool search --sync --name "串口设置窗口" | head -n 1)
     DISPLAY=$VYK_DISPLAY xdotool windowfocus --sync "$dialog" key Return

@@ -1,25 +1,28 @@
-# Sourced by tools/demo and tools/screens: builds the console and the simulator (Release),
-# starts vyk-sim on a pseudo-terminal and maps it as COM1 in the console's INI file.
+# Sourced by tools/demo and tools/screens: builds a window program (VYK_DEMO_PROGRAM, the
+# console VYK-10 unless set) and the simulator (Release), starts vyk-sim on a pseudo-terminal
+# and maps it as COM1 in the program's INI file.
 source "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
 
 VYK_DEMO_BUILD=$VYK_ROOT/build/release
+VYK_DEMO_PROGRAM=${VYK_DEMO_PROGRAM:-VYK-10}
 
-# vyk_demo_build: sets VYK_CONSOLE_EXE and VYK_SIM_EXE.
+# vyk_demo_build: sets VYK_WINDOW_EXE and VYK_SIM_EXE.
 vyk_demo_build() {
     vyk_configure "$VYK_DEMO_BUILD" -DCMAKE_BUILD_TYPE=Release -DVYK_BUILD_TESTS=OFF
-    cmake --build "$VYK_DEMO_BUILD" -j "$VYK_JOBS" --target VYK-10 vyk-sim
-    VYK_CONSOLE_EXE=$(find "$VYK_DEMO_BUILD/src/console" -type f -name VYK-10 -perm -u+x | head -n 1)
+    cmake --build "$VYK_DEMO_BUILD" -j "$VYK_JOBS" --target "$VYK_DEMO_PROGRAM" vyk-sim
+    VYK_WINDOW_EXE=$(find "$VYK_DEMO_BUILD/src" -type f -name "$VYK_DEMO_PROGRAM" -perm -u+x |
+        head -n 1)
     VYK_SIM_EXE=$(find "$VYK_DEMO_BUILD/sim" -type f -name vyk-sim -perm -u+x | head -n 1)
 }
 
-# The console's INI file: beside the executable when that folder is writable, else XDG config.
-vyk_console_ini() {
+# The program's INI file: beside the executable when that folder is writable, else XDG config.
+vyk_window_ini() {
     local folder
-    folder=$(dirname "$VYK_CONSOLE_EXE")
+    folder=$(dirname "$VYK_WINDOW_EXE")
     if [ -w "$folder" ]; then
-        echo "$folder/VYK-10.ini"
+        echo "$folder/$VYK_DEMO_PROGRAM.ini"
     else
-        echo "${XDG_CONFIG_HOME:-$HOME/.config}/VYK-10.ini"
+        echo "${XDG_CONFIG_HOME:-$HOME/.config}/$VYK_DEMO_PROGRAM.ini"
     fi
 }
 
@@ -89,7 +92,7 @@ vyk_ini_unset() {
 
 # vyk_demo_start_sim [vyk-sim options...]: sets VYK_SIM_PID and VYK_SIM_LINK; the link is COM1
 # until vyk_demo_stop_sim puts back what COM1 was before. The simulator runs in a session of
-# its own, so that Ctrl+C in the terminal reaches the console alone.
+# its own, so that Ctrl+C in the terminal reaches the window program alone.
 vyk_demo_start_sim() {
     VYK_SIM_LINK=${XDG_RUNTIME_DIR:-/tmp}/vyk-demo-$$.tty
     setsid "$VYK_SIM_EXE" --link "$VYK_SIM_LINK" "$@" >"${VYK_SIM_LINK}.log" 2>&1 </dev/null &
@@ -104,7 +107,7 @@ vyk_demo_start_sim() {
         sleep 0.1
         tries=$((tries + 1))
     done
-    VYK_DEMO_INI=$(vyk_console_ini)
+    VYK_DEMO_INI=$(vyk_window_ini)
     VYK_DEMO_OLD_COM1=$(vyk_ini_get "$VYK_DEMO_INI" Ports COM1) && VYK_DEMO_HAD_COM1=1 ||
         VYK_DEMO_HAD_COM1=0
     vyk_ini_set "$VYK_DEMO_INI" Ports COM1 "$VYK_SIM_LINK"

@@ -27,7 +27,7 @@ vyk_replay_screen() {
     vyk_install_deps qt6-qpa-plugins xvfb xauth xdotool imagemagick unzip
     vyk_demo_build
     vyk_demo_start_sim --baud 921600
-    ini=$(vyk_console_ini)
+    ini=$(vyk_window_ini)
     # The strip view in debug mode: there the button records and the open button is at hand.
     vyk_ini_set "$ini" Main mode 1
     vyk_ini_set "$ini" Main viewtype 162

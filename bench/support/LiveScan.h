@@ -165,8 +165,10 @@ void TickLive(benchmark::State& state, CountingRelay& relay, Window& window,
     const int64_t sent = relay.Sent();
     const int64_t received = window.Port()->ReceivedTotal();
     const int64_t consumed = window.Loop().BytesRead();
-    // Sent but never read from the driver, plus bytes the full ring dropped.
+    // Sent but never read from the driver, plus bytes the full ring dropped; the first part
+    // alone tells where a loss happened.
     state.counters["lost_bytes"] = double((sent - received) + (received - consumed));
+    state.counters["unread_bytes"] = double(sent - received);
     state.counters["tick_ms"] = tickSeconds * 1000 / double(ticks);
     state.counters["tick_max_ms"] = longestTick * 1000;
     state.counters["sent"] = double(sent);
