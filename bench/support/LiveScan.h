@@ -133,7 +133,9 @@ bool OpenLive(benchmark::State& state, Window& window) {
 template <typename Window>
 void TickLive(benchmark::State& state, CountingRelay& relay, Window& window,
               QStringList simArguments, int tickMs) {
-    // Only now: opening the port purges whatever had arrived before.
+    // Only now: opening the port purges whatever had arrived before, and so does the port's
+    // monitor thread as it starts, a moment later; bytes sent before that would count as lost.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     QProcess sim;
     sim.start(QStringLiteral(VYK_SIM_PATH),
               QStringList{"--device", relay.SimPath()} + simArguments);
