@@ -124,18 +124,22 @@ int FindLine(const Text& text, const QString& section, const QString& key) {
     return FindKey(text, FindSection(text, section.trimmed()), key.trimmed());
 }
 
-// Sets the key's value in the text, adding the key or the section as needed.
+// Sets the key's value in the text, adding the key or the section as needed; the raw lines
+// changed are those a save writes.
 void Apply(Text& text, const QString& section, const QString& key, const QString& value) {
     const Span span = FindSection(text, section);
     const int line = FindKey(text, span, key);
     if (line >= 0) {
         text.lines[line] = *KeyName(text.lines[line]) + "=" + value;
+        text.raw[line] = text.lines[line].toUtf8();
     } else if (span.header >= 0) {
         int after = span.end;
         while (after > span.header + 1 && text.lines[after - 1].trimmed().isEmpty()) --after;
         text.lines.insert(after, key + "=" + value);
+        text.raw.insert(after, text.lines[after].toUtf8());
     } else {
         text.lines << "[" + section + "]" << key + "=" + value;
+        text.raw << text.lines[text.lines.size() - 2].toUtf8() << text.lines.last().toUtf8();
     }
 }
 
@@ -259,10 +263,12 @@ void IniFile::WriteString(const QString& sectionName, const QString& keyName,
     const QString section = sectionName.trimmed();
     const QString key = keyName.trimmed();
     if (pending_) {
+        // What the file would hold after a write: every line in UTF-8.
+        if (pending_->writes.empty()) {
+            pending_->text.raw.clear();
+            for (const QString& line : pending_->text.lines) pending_->text.raw << line.toUtf8();
+        }
         Apply(pending_->text, section, key, value);
-        // What the file would hold after the write: every line in UTF-8.
-        pending_->text.raw.clear();
-        for (const QString& line : pending_->text.lines) pending_->text.raw << line.toUtf8();
         pending_->writes.push_back({section, key, value});
         return;
     }

@@ -482,13 +482,6 @@ protected:
         }
     }
 
-    static void Pump(int ms, const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done() && timer.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-
     // Lets the timer take what the far end sent.
     void Deliver(TfrmVYK10& w, const QByteArray& bytes) {
         const int32_t total = w.Port()->ReceivedTotal() + static_cast<int32_t>(bytes.size());

@@ -5,12 +5,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
+#include "SimProcess.h"
+#include "SpawnedProgram.h"
 #include "ThreeZones.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
@@ -24,26 +25,24 @@ void Wait(int ms) {
 }
 
 bool LiveZones(const QString& folder) {
-    QProcess sim;
-    sim.start(QStringLiteral(VYK_SIM_PATH), {"--model", "vyk05", "--duration", "120"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+    SimProcess sim({"--model", "vyk05", "--duration", "120"});
+    if (sim.Path().empty()) {
         std::fprintf(stderr, "vyk-sim did not start\n");
         return false;
     }
-    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
     QTemporaryDir dir;
     zone::ZoneToolOptions options;
     options.iniPath = dir.filePath("VYK-05.ini");
     IniFile ini(options.iniPath);
     StoreZones(ini, ThreeZones());
     // The scanner decides the outputs from its own zones: give it the same three first.
-    QProcess push;
-    push.start(QStringLiteral(VYK_ZONES_PATH), {"push", device, options.iniPath});
-    if (!push.waitForFinished(60000) || push.exitCode() != 0) {
-        std::fprintf(stderr, "vyk-zones push failed: %s\n", push.readAllStandardError().data());
+    SpawnedProgram push({VYK_ZONES_PATH, "push", sim.Path(), options.iniPath.toStdString()}, true);
+    const std::string said = push.ReadAll(60);
+    if (push.WaitExit(5) != 0) {
+        std::fprintf(stderr, "vyk-zones push failed: %s\n", said.c_str());
         return false;
     }
-    ini.WriteString("Ports", "COM1", device);
+    ini.WriteString("Ports", "COM1", QString::fromStdString(sim.Path()));
     zone::TfrmVYK10 window(options);
     window.resize(1920, 1040);
     window.show();
@@ -62,8 +61,6 @@ bool LiveZones(const QString& folder) {
                     qPrintable(path), window.Graph()->OutputState());
     }
     window.close();
-    sim.kill();
-    sim.waitForFinished(5000);
     return saved;
 }
 
