@@ -26,9 +26,9 @@
 #include "PortDialogAnswer.h"
 #include "RecordTestSupport.h"
 #include "ScriptedPrompt.h"
-#include "SimProcess.h"
 #include "Settingspage.h"
 #include "SignalClose.h"
+#include "SimProcess.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
@@ -203,7 +203,6 @@ TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
     EXPECT_TRUE(prompt.messages.empty());
 }
 
-#ifdef VYK_DECODE_PATH
 // vyk-decode's records of a file, one CSV line each after the header.
 QStringList DecodedLines(const QString& path, int limit) {
     QProcess decode;
@@ -288,7 +287,6 @@ TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecode
     EXPECT_GT(whole.size(), expected.size());
     EXPECT_TRUE(whole.mid(0, expected.size()) == expected);
 }
-#endif
 
 // Each closing signal packs a running recording, as the close box does.
 TEST(ConsoleRecording, ASignalPacksTheRecordingAsTheCloseBoxDoes) {

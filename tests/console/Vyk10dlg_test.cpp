@@ -27,6 +27,7 @@
 #include "Decodedlg.h"
 #include "Iapdlg.h"
 #include "IniFile.h"
+#include "ModalDialog.h"
 #include "PlayedPort.h"
 #include "PortDialogAnswer.h"
 #include "PtyPair.h"
@@ -572,13 +573,11 @@ TEST_F(Connected, RepliesAreEchoedOnlyWhileTheSettingsPageShows) {
 TEST_F(Window, DecodeToolOpensModallyFromThePopup) {
     auto w = Make();
     QString caption;
-    QTimer::singleShot(0, [&] {
-        if (auto* tool = qobject_cast<TfrmDecode*>(QApplication::activeModalWidget())) {
-            caption = tool->windowTitle();
-            tool->btn3Bytes->click();
-            EXPECT_TRUE(tool->mmo1->toPlainText().endsWith(QString::fromUtf8("解析距离:159")));
-            tool->reject();
-        }
+    AnswerModalDialog<TfrmDecode>([&](TfrmDecode& tool) {
+        caption = tool.windowTitle();
+        tool.btn3Bytes->click();
+        EXPECT_TRUE(tool.mmo1->toPlainText().endsWith(QString::fromUtf8("解析距离:159")));
+        tool.reject();
     });
     w->mniDecodeTools->trigger();
     EXPECT_EQ(caption, QString::fromUtf8("Halvex激光数据解析工具"));

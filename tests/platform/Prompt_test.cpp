@@ -9,7 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 
+#include "ModalDialog.h"
 #include "Translations.h"
 #include "WidgetTestMain.h"
 
@@ -27,20 +29,30 @@ TEST(WidgetPromptInput, TheBoxShowsItsWholeDefaultText) {
     const QString title = QString::fromUtf8("VYK-10Halvex激光雷达点云数据采集分析系统V7.08.03");
     int shown = 0;
     int needed = 0;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        const QLineEdit* edit = dialog->findChild<QLineEdit*>();
+    AnswerModalDialog<QInputDialog>([&](QInputDialog& dialog) {
+        const QLineEdit* edit = dialog.findChild<QLineEdit*>();
         shown = edit->contentsRect().width();
         needed = edit->fontMetrics().horizontalAdvance(title);
-        dialog->reject();
+        dialog.reject();
     });
     WidgetPrompt prompt;
     EXPECT_EQ(prompt.Input(QString::fromUtf8("输入"), QString::fromUtf8("标题名称："), title),
               title);
     EXPECT_GT(needed, 0) << "the dialog was not inspected";
     EXPECT_GE(shown, needed);
+}
+
+// A dialog answer returned silently when no dialog was up yet, and the test then waited for
+// ctest's timeout.
+TEST(AnswerModalDialogDeathTest, ADialogThatDoesNotComeUpEndsTheTestAtTheDeadline) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            AnswerModalDialog<QInputDialog>([](QInputDialog&) {}, std::chrono::milliseconds(50));
+            QTimer::singleShot(10000, qApp, &QApplication::quit);
+            QApplication::exec();
+        },
+        "no QInputDialog came up within 50 ms");
 }
 
 }  // namespace

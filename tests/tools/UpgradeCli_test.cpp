@@ -72,6 +72,8 @@ protected:
         return result;
     }
 
+    static std::string Std(const QString& text) { return text.toStdString(); }
+
     QTemporaryDir dir_;
 };
 
@@ -114,9 +116,10 @@ TEST_F(VykUpgrade, BadOptionsGiveTheUsage) {
     }
 }
 
-// The file is loaded before the port is touched: the line stays silent.
+// The file is loaded before the port is touched: a boot loader asking on the line hears nothing.
 TEST_F(VykUpgrade, AFileThatDoesNotLoadSendsNothing) {
-    PtyPair pty;
+    const QString link = Path(QStringLiteral("scanner"));
+    const QString log = Path(QStringLiteral("line.log"));
     const struct {
         QString file;
         QString message;
@@ -125,13 +128,21 @@ TEST_F(VykUpgrade, AFileThatDoesNotLoadSendsNothing) {
         {WriteFile(QStringLiteral("big.bin"), Firmware(65537)), QStringLiteral("文件太大!")},
         {QStringLiteral("ab"), QStringLiteral("请先选择文件!")},
     };
-    for (const auto& c : cases) {
-        const Result result = Run({pty.SlavePath(), c.file});
-        EXPECT_EQ(result.exitCode, 1) << c.file.toStdString();
-        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
-        EXPECT_TRUE(result.out.isEmpty());
+    {
+        SimProcess sim({"--boot", Std(Path(QStringLiteral("programmed.bin"))), "--baud", "115200",
+                        "--link", Std(link), "--log", Std(log)});
+        ASSERT_FALSE(sim.Path().empty());
+        for (const auto& c : cases) {
+            const Result result =
+                Run({QStringLiteral("--timeout"), QStringLiteral("2"), link, c.file});
+            EXPECT_EQ(result.exitCode, 1) << c.file.toStdString();
+            EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+            EXPECT_TRUE(result.out.isEmpty());
+        }
     }
-    EXPECT_TRUE(pty.Receive(1, 200).isEmpty());
+    const QString said = QString::fromUtf8(ReadFile(log));
+    EXPECT_TRUE(said.contains(QStringLiteral(" > #BOOTIN"))) << "the boot loader asked";
+    EXPECT_FALSE(said.contains(QStringLiteral(" < "))) << said.toStdString();
 }
 
 TEST_F(VykUpgrade, APortThatCannotBeOpenedSaysWhy) {
