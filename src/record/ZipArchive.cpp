@@ -1,11 +1,15 @@
 #include "ZipArchive.h"
 
+#include "AppendJournal.h"
+
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 #include <sys/stat.h>
 #include <zlib.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -52,41 +56,60 @@ struct FileCloser {
 
 bool AppendFileToArchive(const std::string& archivePath, const std::string& filePath,
                          std::string& error, int level) {
+    if (!RecoverInterruptedAppend(archivePath, error))
+        return false;
     std::unique_ptr<FILE, FileCloser> source(std::fopen(filePath.c_str(), "rbe"));
     struct stat status = {};
     if (!source || fstat(fileno(source.get()), &status) != 0) {
-        error = "cannot read " + filePath;
+        error = "cannot read " + filePath + ": " + std::strerror(errno);
         return false;
     }
+    AppendJournal journal;
+    if (!journal.Begin(archivePath, error))
+        return false;
     struct stat archiveStatus = {};
     const bool exists = stat(archivePath.c_str(), &archiveStatus) == 0;
+    const std::string name = BaseName(filePath);
+    std::string reason;
+    // minizip keeps no reason of its own; errno right after the first failing call has it.
+    const auto check = [&reason](bool ok) {
+        if (!ok && reason.empty())
+            reason = errno != 0 ? std::strerror(errno) : "damaged archive";
+        return ok;
+    };
     // Adding in place writes the new entry over the old central directory and the whole
     // directory after it; the entries before stay where they are.
+    errno = 0;
     zipFile zip =
         zipOpen64(archivePath.c_str(), exists ? APPEND_STATUS_ADDINZIP : APPEND_STATUS_CREATE);
-    if (!zip) {
-        error = "cannot open the archive " + archivePath;
-        return false;
+    bool ok = check(zip != nullptr);
+    if (ok) {
+        const zip_fileinfo info = FileInfo(status.st_mtime);
+        const int zip64 = static_cast<uint64_t>(status.st_size) >= kZip64Threshold;
+        ok = check(zipOpenNewFileInZip4_64(
+                       zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level,
+                       0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                       IsAscii(name) ? 0 : ZipReader::kUtf8NameFlag, zip64) == ZIP_OK);
     }
-    const std::string name = BaseName(filePath);
-    const zip_fileinfo info = FileInfo(status.st_mtime);
-    const int zip64 = static_cast<uint64_t>(status.st_size) >= kZip64Threshold;
-    bool ok = zipOpenNewFileInZip4_64(
-                  zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level, 0,
-                  -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
-                  IsAscii(name) ? 0 : ZipReader::kUtf8NameFlag, zip64) == ZIP_OK;
     if (ok) {
         std::vector<char> block(std::clamp<size_t>(status.st_size, 1, kCopyBlock));
         size_t got = 0;
         while (ok && (got = std::fread(block.data(), 1, block.size(), source.get())) > 0)
-            ok = zipWriteInFileInZip(zip, block.data(), static_cast<unsigned>(got)) == ZIP_OK;
-        ok = !std::ferror(source.get()) && ok;
-        ok = zipCloseFileInZip(zip) == ZIP_OK && ok;
+            ok =
+                check(zipWriteInFileInZip(zip, block.data(), static_cast<unsigned>(got)) == ZIP_OK);
+        ok = ok && check(!std::ferror(source.get()));
+        ok = check(zipCloseFileInZip(zip) == ZIP_OK) && ok;
     }
-    ok = zipClose(zip, nullptr) == ZIP_OK && ok;
+    if (zip)
+        ok = check(zipClose(zip, nullptr) == ZIP_OK) && ok;
+    if (ok && journal.Commit(error))
+        return true;
     if (!ok)
-        error = "cannot add " + name + " to " + archivePath;
-    return ok;
+        error = "cannot add " + name + " to " + archivePath + ": " + reason;
+    std::string undoError;
+    if (!journal.Undo(undoError))
+        error += "; " + undoError;
+    return false;
 }
 
 bool LooksLikeZip(const uint8_t* bytes, size_t count) {
@@ -112,6 +135,8 @@ bool IsSafeEntryName(const std::string& name) {
 }
 
 ZipReader::ZipReader(const std::string& path) {
+    if (!RecoverInterruptedAppend(path, error_))
+        return;
     // minizip misses an end record at offset 0, which is all an archive without entries holds.
     if (std::unique_ptr<FILE, FileCloser> plain{std::fopen(path.c_str(), "rbe")}) {
         uint8_t head[4] = {};

@@ -16,7 +16,9 @@ constexpr int kDeflateLevel = 1;
 
 // Adds the file at filePath to the archive at archivePath (created when missing) under the
 // file's name without its folder. Only the central directory of an existing archive is read and
-// written again. On failure returns false with the reason in error.
+// written again. The archive is synced before this returns true; on failure, and after a crash
+// in the middle (see AppendJournal.h), it is as it was before. On failure returns false with
+// the reason in error.
 bool AppendFileToArchive(const std::string& archivePath, const std::string& filePath,
                          std::string& error, int level = kDeflateLevel);
 
@@ -27,7 +29,8 @@ class ZipReader {
 public:
     enum class Result { Ok, TooLarge, Failed };
 
-    // Opens and lists the archive; Error() tells why when IsOpen() is false.
+    // Takes back an interrupted append first, then opens and lists the archive; Error() tells
+    // why when IsOpen() is false.
     explicit ZipReader(const std::string& path);
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
