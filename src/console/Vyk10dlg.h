@@ -103,11 +103,17 @@ private:
     void ApplyTimeZoom(bool changed);
     void ShowUpgradeWindow();
     void ShowRecordButton(int image);
+    void StopRecording();
+    void ShowRecordingFault();
+    // Asks once whether segment files left beside the recording's archive are packed.
+    void OfferLeftovers(const QString& fileName);
     void LeaveLiveOperation();
 
     std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort_;
     int32_t segmentLimit_;
     std::unique_ptr<record::TLogFile> logFile_;
+    int shownFaults_ = 0;
+    bool faultTold_ = false;
     HistoryReplay replay_;
 };
 

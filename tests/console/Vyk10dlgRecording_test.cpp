@@ -10,11 +10,13 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cerrno>
 
 #include "Laserencode.h"
 #include "Logfile.h"
 #include "RecordTestSupport.h"
 #include "ScriptedPrompt.h"
+#include "SystemError.h"
 #include "Vyk10dlg.h"
 
 using namespace console;
@@ -109,6 +111,118 @@ TEST_F(Console, ClosingTheWindowPacksTheRecording) {
     const auto entries = Entries(Path("run.Zip"));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].second, Packets(25));
+}
+
+// A recording whose folder went away wrote nothing for hours while panel 7 showed its name.
+TEST_F(Console, AFailedWriteTurnsPanel7IntoAWarningAndIsToldOnce) {
+    auto w = Make();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    prompt.fileNames = {Path("sub/run")};
+    w->btnOpenSaveLogFile->trigger();
+    const QByteArray chunk = Packets(35000);  // beyond the buffer: to disk at once
+    Feed(*w, chunk);
+    ASSERT_TRUE(QDir(Path("sub")).removeRecursively());
+    Feed(*w, chunk);
+    const QString panel = w->statPanels[7]->text();
+    EXPECT_TRUE(panel.startsWith(QString::fromUtf8("警告："))) << panel.toStdString();
+    EXPECT_TRUE(panel.contains(Path("sub/run.001"))) << panel.toStdString();
+    EXPECT_TRUE(panel.contains(SystemErrorText(ENOENT))) << panel.toStdString();
+    EXPECT_TRUE(panel.contains(QString::number(2 * chunk.size())))
+        << "both chunks lost, the packed one with its removed segment";
+    QApplication::processEvents();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text, panel);
+    EXPECT_EQ(prompt.messages[0].icon, Prompt::Icon::Warning);
+
+    Feed(*w, chunk);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->statPanels[7]->text().contains(QString::number(3 * chunk.size())));
+    EXPECT_EQ(prompt.messages.size(), 1u) << "one message box per recording";
+    ASSERT_NE(w->Recording(), nullptr) << "recording goes on";
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    Feed(*w, chunk);
+    w->btnOpenSaveLogFile->trigger();
+    const auto entries = Entries(Path("sub/run.Zip"));
+    ASSERT_EQ(entries.size(), 1u) << "the folder back, the next segment is written";
+    EXPECT_EQ(entries[0].second, chunk);
+}
+
+// In the circle view the button exported instead of stopping, and the settings page disabled it.
+TEST_F(Console, TheButtonStopsARecordingFromEveryView) {
+    const struct {
+        const char* where;
+        bool settingsPage;
+    } cases[] = {{"circle view", false}, {"settings page", true}};
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        auto w = Make();
+        prompt.fileNames = {folder.filePath("run")};
+        prompt.fileCaptions.clear();
+        w->btnOpenSaveLogFile->trigger();
+        ASSERT_NE(w->Recording(), nullptr);
+        Feed(*w, Packets(25));
+        if (c.settingsPage)
+            w->ShowSettingsPage(true);
+        else
+            w->SelectView(vykgraph::kViewCircle);
+        EXPECT_TRUE(w->btnOpenSaveLogFile->isEnabled()) << c.where;
+        w->btnOpenSaveLogFile->trigger();
+        EXPECT_EQ(w->Recording(), nullptr) << c.where;
+        EXPECT_EQ(w->recordButtonImage, TfrmVYK10::kImageRecordIdle) << c.where;
+        EXPECT_EQ(prompt.fileCaptions.size(), 1) << c.where << ": no dialog after the stop";
+        EXPECT_TRUE(opened.isEmpty()) << c.where << ": no export";
+        EXPECT_EQ(Entries(folder.filePath("run.Zip")).size(), 1u) << c.where;
+        EXPECT_EQ(w->btnOpenSaveLogFile->isEnabled(), !c.settingsPage) << c.where;
+    }
+}
+
+// A segment left by a crashed recording (run.000 without run.Zip) was truncated by the next one.
+TEST_F(Console, ALeftoverSegmentIsOfferedForPackingAndItsNameIsRefused) {
+    const struct {
+        Prompt::Answer answer;
+        const char* refused;
+        int entries;
+    } cases[] = {{Prompt::Answer::Yes, "run.Zip", 1}, {Prompt::Answer::No, "run.000", 0}};
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        WriteAll(folder.filePath("run.000"), Packets(100));
+        auto w = Make();
+        prompt.messages.clear();
+        prompt.answers = {c.answer};
+        prompt.fileNames = {folder.filePath("run.bin")};
+        w->btnOpenSaveLogFile->trigger();
+        EXPECT_EQ(w->Recording(), nullptr);
+        ASSERT_EQ(prompt.messages.size(), 2u);
+        EXPECT_TRUE(prompt.messages[0].text.contains(folder.filePath("run.000")));
+        EXPECT_TRUE(prompt.messages[0].text.contains(folder.filePath("run.Zip")));
+        EXPECT_EQ(prompt.messages[1].text,
+                  folder.filePath(c.refused) + QString::fromUtf8(" 已经存在！"));
+        const auto entries = Entries(folder.filePath("run.Zip"));
+        ASSERT_EQ(static_cast<int>(entries.size()), c.entries);
+        EXPECT_EQ(c.entries ? entries[0].second : ReadAll(folder.filePath("run.000")),
+                  Packets(100));
+    }
+}
+
+TEST_F(Console, OpeningAnArchiveOffersTheSegmentsLeftBesideIt) {
+    WriteAll(Path("run.000"), Packets(20000));
+    std::string error;
+    ASSERT_TRUE(record::AppendFileToArchive(QFile::encodeName(Path("run.Zip")).toStdString(),
+                                            QFile::encodeName(Path("run.000")).toStdString(),
+                                            error));
+    QFile::remove(Path("run.000"));
+    WriteAll(Path("run.001"), Packets(300));
+    auto w = Make();
+    prompt.fileNames = {Path("run.Zip")};
+    w->btnOpenFile->trigger();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(prompt.messages[0].text.contains(Path("run.001")));
+    const auto entries = Entries(Path("run.Zip"));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].second, Packets(300));
+    EXPECT_FALSE(QFile::exists(Path("run.001")));
+    EXPECT_EQ(w->store.pointCount, 20000) << "the first entry is shown as before";
 }
 
 TEST_F(Console, InTheCircleViewTheButtonExportsTheNewestRevolution) {

@@ -2,14 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "RecordTestSupport.h"
+#include "SystemError.h"
 
 using record::TLogFile;
 
 namespace {
+
+// Files of this process cannot grow beyond bytes while it lives, as on a full disk (EFBIG).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    sighandler_t oldHandler_;
+};
 
 class Recording : public ::testing::Test {
 protected:
@@ -145,17 +171,135 @@ TEST_F(Recording, ASegmentThatCannotBePackedStaysOnDiskAndRecordingGoesOn) {
     EXPECT_FALSE(log.AddToArchive(Path("run.000")));
 }
 
-TEST_F(Recording, DataOfAWriteWhoseSegmentCannotBeCreatedIsDropped) {
+// A segment that could not be created dropped its data and WriteStream still said true.
+TEST_F(Recording, DataOfAWriteWhoseSegmentCannotBeCreatedIsCountedAsLost) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("run.000"));
     TLogFile log(Path("run"), 4, 1000, 20);
-    EXPECT_TRUE(Write(log, Pattern(3, 1)));
-    EXPECT_TRUE(Write(log, Pattern(5, 2))) << "dropped silently";
+    EXPECT_TRUE(Write(log, Pattern(3, 1))) << "buffered";
+    EXPECT_FALSE(Write(log, Pattern(5, 2)));
+    EXPECT_EQ(log.Status().lostBytes, 8);
+    EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Create);
+    EXPECT_EQ(log.Status().lastFault.path, Path("run.000"));
+    EXPECT_EQ(log.Status().lastFault.reason, SystemErrorText(EEXIST));
+    EXPECT_TRUE(QFileInfo(Path("run.000")).isDir()) << "what is in the way stays";
     ASSERT_TRUE(QDir(dir.path()).rmdir("run.000"));
     EXPECT_TRUE(Write(log, Pattern(6, 3))) << "the next write to disk creates the file";
     log.CloseLog();
     const auto entries = Entries(Path("run.Zip"));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].second, Pattern(6, 3));
+    EXPECT_EQ(log.Status().lostBytes, 8);
+}
+
+// A removed folder took the open segment with it while every write said true.
+TEST_F(Recording, AFolderRemovedUnderTheRecordingIsReportedAndRecordingResumesWhenItIsBack) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    TLogFile log(Path("sub/run"), 4, 1000, 20);
+    ASSERT_TRUE(Write(log, Pattern(10, 1)));
+    ASSERT_TRUE(QDir(Path("sub")).removeRecursively());
+    EXPECT_FALSE(Write(log, Pattern(10, 2)));
+    EXPECT_EQ(log.Status().lostBytes, 20) << "the removed segment's bytes are gone too";
+    EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Write);
+    EXPECT_EQ(log.Status().lastFault.reason, SystemErrorText(ENOENT));
+    EXPECT_FALSE(Write(log, Pattern(10, 3)));
+    EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Create);
+    EXPECT_EQ(log.Status().lostBytes, 30);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    EXPECT_TRUE(Write(log, Pattern(10, 4)));
+    log.CloseLog();
+    const auto entries = Entries(Path("sub/run.Zip"));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].second, Pattern(10, 4));
+    EXPECT_EQ(log.Status().faults, 2);
+}
+
+// A full disk: the segment keeps what fitted, the rest is counted as lost, and once there is
+// room again the recording goes on in the next segment, so the loss sits between two segments.
+TEST_F(Recording, AFullDiskEndsTheSegmentAndTheNextOneTakesOverWhenThereIsRoom) {
+    TLogFile log(Path("run"), 64, 100000, 20);
+    QByteArray kept;
+    for (int i = 0; i < 3; ++i) {
+        kept += Pattern(1000, i);
+        ASSERT_TRUE(Write(log, Pattern(1000, i)));
+    }
+    {
+        FileSizeLimit limit(3500);
+        EXPECT_FALSE(Write(log, Pattern(1000, 3)));
+    }
+    kept += Pattern(500, 3);
+    EXPECT_EQ(log.Status().lostBytes, 500);
+    EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Write);
+    EXPECT_EQ(log.Status().lastFault.reason, SystemErrorText(EFBIG));
+    EXPECT_EQ(ReadAll(Path("run.000")), kept) << "what fitted stays in the segment";
+    ASSERT_TRUE(Write(log, Pattern(1000, 5)));
+    EXPECT_EQ(log.SegmentPath(), Path("run.001"));
+    log.CloseLog();
+    const auto entries = Entries(Path("run.Zip"));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].first, "run.000");
+    EXPECT_EQ(entries[0].second, kept);
+    EXPECT_EQ(entries[1].first, "run.001");
+    EXPECT_EQ(entries[1].second, Pattern(1000, 5));
+    EXPECT_EQ(Files(), QStringList{"run.Zip"});
+}
+
+// A segment kept after a failed pack was truncated when a later pass reached its name.
+TEST_F(Recording, ASegmentKeptAfterAFailedPackIsPackedOrMovedAsideBeforeItsNameIsUsedAgain) {
+    const struct { bool archiveRepaired; } cases[] = {{true}, {false}};
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        const auto at = [&folder](const char* name) { return folder.filePath(name); };
+        TLogFile log(at("run"), 1, 1, 20);
+        const auto writeSegment = [&](int n) { ASSERT_TRUE(Write(log, QByteArray(1, char(n)))); };
+        for (int n = 0; n < 6; ++n) writeSegment(n);
+        // The archive cannot take segment 005 when segment 006 begins.
+        ASSERT_TRUE(QFile::rename(at("run.Zip"), at("run.Zip.saved")));
+        ASSERT_TRUE(QDir(folder.path()).mkdir("run.Zip"));
+        writeSegment(6);
+        EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Pack);
+        EXPECT_EQ(ReadAll(at("run.005")), QByteArray(1, char(5)));
+        ASSERT_TRUE(QDir(folder.path()).rmdir("run.Zip"));
+        ASSERT_TRUE(QFile::rename(at("run.Zip.saved"), at("run.Zip")));
+        for (int n = 7; n < 105; ++n) writeSegment(n);
+        if (!c.archiveRepaired) {
+            ASSERT_TRUE(QFile::rename(at("run.Zip"), at("run.Zip.saved")));
+            ASSERT_TRUE(QDir(folder.path()).mkdir("run.Zip"));
+        }
+        writeSegment(105);  // pass 1 reaches segment 005
+        log.CloseLog();
+        EXPECT_EQ(Entries(at("run.001.Zip")).back().second, QByteArray(1, char(105)));
+        if (c.archiveRepaired) {
+            const auto first = Entries(at("run.Zip"));
+            ASSERT_EQ(first.size(), 100u);
+            EXPECT_EQ(first.back().first, "run.005");
+            EXPECT_EQ(first.back().second, QByteArray(1, char(5)));
+            EXPECT_FALSE(QFile::exists(at("run.005.kept")));
+        } else {
+            EXPECT_EQ(ReadAll(at("run.005.kept")), QByteArray(1, char(5)));
+            EXPECT_EQ(log.Status().lastFault.kind, record::LogFault::Kind::Keep);
+            EXPECT_EQ(log.Status().lastFault.path, at("run.005"));
+            EXPECT_EQ(log.Status().lastFault.keptAs, at("run.005.kept"));
+        }
+        EXPECT_FALSE(QFile::exists(at("run.005"))) << "packed into run.001.Zip";
+        EXPECT_EQ(log.Status().lostBytes, 0);
+    }
+}
+
+TEST_F(Recording, TheFilesOfTheFirstPassThatExistAreFound) {
+    const struct {
+        const char* existing;
+        const char* found;
+    } cases[] = {
+        {nullptr, ""},   {"run.Zip", "run.Zip"}, {"run.000", "run.000"}, {"run.099", "run.099"},
+        {"run.100", ""}, {"run.001.Zip", ""},    {"run.000.kept", ""},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir folder;
+        if (c.existing)
+            WriteAll(folder.filePath(c.existing), "x");
+        const QString found = record::ExistingRecordingFile(folder.filePath("run.bin"));
+        EXPECT_EQ(found, *c.found ? folder.filePath(c.found) : QString()) << c.existing;
+    }
 }
 
 TEST_F(Recording, WithoutABufferTheLogTakesNoData) {
