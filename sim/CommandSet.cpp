@@ -74,14 +74,15 @@ struct TCommandSet::Parsed {
 };
 
 TCommandSet::TCommandSet(ScannerModel model, ScannerState& state, std::string statePath,
-                         int dropAck)
+                         ZoneFaults faults)
     : model_(model),
       state_(state),
       statePath_(std::move(statePath)),
-      dropAck_(dropAck),
+      faults_(faults),
       motor_((state.modeBits & 1) != 0) {}
 
 std::vector<std::string> TCommandSet::Execute(const std::string& line) {
+    fate_ = Fate::Handled;
     const auto hash = line.find(scanner::kCommandStart);
     if (hash == std::string::npos)
         return {};
@@ -267,10 +268,23 @@ std::vector<std::string> TCommandSet::Dispatch(const Parsed& command) {
             continue;
         if (entry.zoneModel && model_ != ScannerModel::Vyk05)
             break;
-        if (entry.zoneModel && dropAck_ > 0 && ++zoneCommands_ % dropAck_ == 0)
-            return {};
+        const auto nth = [](int n, int counter) { return n > 0 && counter % n == 0; };
+        if (entry.zoneModel) {
+            ++zoneCommands_;
+            if (nth(faults_.dropAck, zoneCommands_)) {
+                fate_ = Fate::Dropped;
+                return {};
+            }
+            if (nth(faults_.slowAck, zoneCommands_))
+                fate_ = Fate::Late;
+        }
         if (!command.wellFormed || command.args.size() != entry.arity) {
             return {kErrorPrefix + entry.name.substr(1) + " bad arguments"};
+        }
+        if (entry.name == CommandName(scanner::kCmdZonePoint) &&
+            nth(faults_.forgetPoint, ++zonePoints_)) {
+            fate_ = Fate::NotStored;
+            return {entry.name + " " + scanner::kAckSuffix};
         }
         if (!entry.handler(command.args)) {
             return {kErrorPrefix + entry.name.substr(1) + " refused"};

@@ -27,12 +27,24 @@ private:
     bool overflow_ = false;
 };
 
+// Every n-th command of a kind mishandled; 0 for none.
+struct ZoneFaults {
+    int dropAck = 0;      // zone commands ignored
+    int slowAck = 0;      // zone commands answered late
+    int forgetPoint = 0;  // "#SPR" lines answered but not stored
+};
+
 class TCommandSet {
 public:
-    TCommandSet(ScannerModel model, ScannerState& state, std::string statePath, int dropAck);
+    TCommandSet(ScannerModel model, ScannerState& state, std::string statePath,
+                ZoneFaults faults = {});
 
     // Replies to one line (without its line end); no reply to a line without a command.
     std::vector<std::string> Execute(const std::string& line);
+
+    // What became of the last line executed, for the log and the late replies.
+    enum class Fate { Handled, Dropped, Late, NotStored };
+    Fate LastFate() const { return fate_; }
 
     // The motor turns and the output is on: the measurement stream runs.
     bool Streaming() const { return motor_ && output_; }
@@ -48,8 +60,10 @@ private:
     ScannerModel model_;
     ScannerState& state_;
     std::string statePath_;
-    int dropAck_;
+    ZoneFaults faults_;
     int zoneCommands_ = 0;
+    int zonePoints_ = 0;
+    Fate fate_ = Fate::Handled;
     bool motor_;
     bool output_ = true;
 };

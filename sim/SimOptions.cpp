@@ -85,6 +85,8 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--corrupt", Real(&SimOptions::corrupt, 0, 1)},
         {"--garbage", Real(&SimOptions::garbage, 0, 1)},
         {"--drop-ack", Integer(&SimOptions::dropAck, 0, 1000000)},
+        {"--slow-ack", Integer(&SimOptions::slowAck, 0, 1000000)},
+        {"--forget-point", Integer(&SimOptions::forgetPoint, 0, 1000000)},
         {"--stall-after", Real(&SimOptions::stallAfter, 0, kLongest)},
         {"--hangup-after", Real(&SimOptions::hangupAfter, 0, kLongest)},
         {"--seed", Integer(&SimOptions::seed, 0, 4294967295L)},
@@ -170,6 +172,9 @@ The first line printed is the path of the device to open.
                        per byte the boot loader receives, its messages left whole
   --garbage RATE       probability per sent byte of a stray byte (0..1)
   --drop-ack N         ignore every N-th zone command ("#IOL", "#SPR", "#SU")
+  --slow-ack N         carry out every N-th zone command at once but answer it 1.1 s
+                       later, after the zone tool has sent it again
+  --forget-point N     answer every N-th "#SPR" with "ok" but keep the zone as it was
   --stall-after S      stop sending after S seconds (commands are still read)
   --hangup-after S     close the device after S seconds and exit
   --seed N             seed of noise, missing returns and faults (default 1)

@@ -21,6 +21,8 @@ struct SimOptions {
     double corrupt = 0;      // probability per sent byte of one flipped bit
     double garbage = 0;      // probability per sent byte of a stray byte before it
     int dropAck = 0;         // ignore every n-th zone command; 0 ignores none
+    int slowAck = 0;         // answer every n-th zone command late, after its repeat
+    int forgetPoint = 0;     // answer every n-th "#SPR" without storing it
     double stallAfter = 0;   // stop sending after this many seconds; 0 never
     double hangupAfter = 0;  // close the device after this many seconds; 0 never
     uint32_t seed = 1;

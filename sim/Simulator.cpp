@@ -20,6 +20,8 @@ constexpr int kPacedWaitMs = 2;
 constexpr size_t kFastQueue = 4096;
 constexpr double kProgrammingPause = 1.0;
 constexpr double kFastProgrammingPause = 0.1;
+// Longer than the zone tool's 960 ms repeat, so that the line has gone out twice.
+constexpr double kLateAnswer = 1.1;
 
 }  // namespace
 
@@ -49,8 +51,9 @@ bool TSimulator::Open(std::string& error) {
     }
     // The command line sets the rate the line starts at, whatever was stored.
     state_.baud = options_.baud;
-    commands_ =
-        std::make_unique<TCommandSet>(options_.model, state_, options_.state, options_.dropAck);
+    commands_ = std::make_unique<TCommandSet>(
+        options_.model, state_, options_.state,
+        ZoneFaults{options_.dropAck, options_.slowAck, options_.forgetPoint});
     if (!options_.log.empty() && !log_.Open(options_.log)) {
         error = "cannot write the log " + options_.log;
         return false;
@@ -96,12 +99,37 @@ void TSimulator::HandleInput(double now, const char* bytes, size_t count) {
         } else {
             replies = commands_->Execute(line.text);
         }
-        for (const std::string& reply : replies) {
-            log_.Sent(now, reply);
-            std::string text;
-            AppendTextLine(text, reply);
-            Queue(text);
+        switch (commands_->LastFate()) {
+            case TCommandSet::Fate::Dropped:
+                log_.Note(now, "dropped");
+                break;
+            case TCommandSet::Fate::NotStored:
+                log_.Note(now, "not stored");
+                break;
+            case TCommandSet::Fate::Late:
+                log_.Note(now, "answered late");
+                for (const std::string& reply : replies)
+                    late_.emplace_back(now + kLateAnswer, reply);
+                continue;
+            case TCommandSet::Fate::Handled:
+                break;
         }
+        for (const std::string& reply : replies) SendReply(now, reply);
+    }
+}
+
+void TSimulator::SendReply(double now, const std::string& reply) {
+    log_.Sent(now, reply);
+    std::string text;
+    AppendTextLine(text, reply);
+    Queue(text);
+}
+
+void TSimulator::SendLateReplies(double now) {
+    // Due in the order they were held back.
+    while (!late_.empty() && late_.front().first <= now) {
+        SendReply(now, late_.front().second);
+        late_.erase(late_.begin());
     }
 }
 
@@ -182,6 +210,7 @@ int TSimulator::Run() {
             pacer_.SetBaud(pacedBaud_, now);
         }
         if (!stalled) {
+            SendLateReplies(now);
             Produce(now);
             if (!Flush(now)) {
                 std::fprintf(stderr, "vyk-sim: writing to %s failed\n", device_.Path().c_str());

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Bootloader.h"
 #include "CommandSet.h"
@@ -35,6 +37,8 @@ public:
 private:
     double Now() const;
     void Queue(const std::string& bytes);
+    void SendReply(double now, const std::string& reply);
+    void SendLateReplies(double now);
     void HandleInput(double now, const char* bytes, size_t count);
     void Produce(double now);
     bool Flush(double now);
@@ -52,6 +56,8 @@ private:
     TScanStream stream_;
     std::unique_ptr<TBootLoader> boot_;
     std::string out_;
+    // Replies held back by --slow-ack, with the time each is due.
+    std::vector<std::pair<double, std::string>> late_;
     int pacedBaud_ = 0;
     std::chrono::steady_clock::time_point start_;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-// vyk-zones: configures a fleet of zone scanners with one zone set (push) and reads a scanner's
-// zones back into an INI file (pull), with the zone tool's zone model, commands and replies.
+// vyk-zones: configures a fleet of zone scanners with one zone set (push), checks what a scanner
+// holds against one (verify) and reads a scanner's zones back into an INI file (pull), with the
+// zone tool's zone model, input rules, commands and replies.
 
 #include <iosfwd>
 #include <string>
@@ -16,13 +17,15 @@ enum ExitCode {
     kNotAcknowledged = 3,
     kPortError = 4,
     kNoReport = 5,
+    kMismatch = 6,
 };
 
 struct Options {
-    enum class Command { None, Push, Pull };
+    enum class Command { None, Push, Pull, Verify };
     Command command = Command::None;
     int baud = 115200;
     bool dryRun = false;
+    bool verify = true;  // push: read the zones back and send the ones that differ again
     bool help = false;
     std::string port;
     std::string iniFile;

@@ -34,3 +34,11 @@ void TCommandQueue::Advance() {
     if (!Empty())
         readIndex_ = Next(readIndex_);
 }
+
+bool TCommandQueue::Rewind(int n) {
+    // One slot always stays free: the rewound queue may hold at most kSlots - 1.
+    if (n < 0 || PendingCommands() + n >= kSlots)
+        return false;
+    readIndex_ = static_cast<uint8_t>((readIndex_ + kSlots - n) % kSlots);
+    return true;
+}

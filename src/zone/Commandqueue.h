@@ -17,6 +17,9 @@ public:
     // The command being sent and waiting for its acknowledgement.
     QByteArray Head() const;
     void Advance();
+    // Makes the n commands before the head pending again; their slots keep them until the
+    // queue fills up to them. False, and nothing changed, when it has.
+    bool Rewind(int n);
 
 private:
     // Byte 0 of a slot is the command's length.

@@ -283,6 +283,9 @@ void TfrmVYK10::Shown() {
 
 void TfrmVYK10::PortChanged() {
     link_.SetPort(port_.get());
+    // Back after an outage: what was queued meanwhile goes now, an interrupted zone whole.
+    if (port_)
+        tool_.Transfer().Reconnected();
 }
 
 QByteArray TfrmVYK10::ChangeHistoryText() const {

@@ -3,13 +3,12 @@
 #include <cstdint>
 
 #include "Prompt.h"
+#include "Zonerules.h"
 
 namespace {
 
 constexpr int kMinSensitivity = 1;
 constexpr int kMaxSensitivity = 255;
-constexpr int64_t kMaxRadius = 500;  // cm from the scanner
-constexpr int kMaxAngle = 180;
 constexpr int kRadiusBox = 0;  // AX in the sector layout
 constexpr int kAngleBox = 2;   // BX in the sector layout
 constexpr int kMinPolygonBoxes = 6;
@@ -20,25 +19,13 @@ constexpr char kSensitivityRange[] = "灵敏度输入应该在1~255!";
 constexpr char kPairIncomplete[] = "请同时输入X,Y坐标";
 constexpr char kTooFewPoints[] = "至少输入3个点的坐标";
 constexpr char kNotInteger[] = "输入合法的整数";
-constexpr char kTooFar[] = "输入坐标太大,超出范围!";
 constexpr char kSectorInvalid[] = "输入不合法!";
-constexpr char kRadiusTooLarge[] = "输入半径太大!";
-constexpr char kAngleRange[] = "角度只能在(0,180]";
 
 // Decimal, with an optional sign and blanks around it.
 bool ReadBoxInteger(const QString& text, int32_t& value) {
     bool ok = false;
     value = text.trimmed().toInt(&ok, 10);
     return ok;
-}
-
-// Whether (x, y) lies farther than kMaxRadius from the scanner; squares of any int32 fit.
-bool TooFar(int32_t x, int32_t y) {
-    const auto square = [](int32_t v) {
-        const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-        return magnitude * magnitude;
-    };
-    return square(x) + square(y) > static_cast<uint64_t>(kMaxRadius * kMaxRadius);
 }
 
 }  // namespace
@@ -169,8 +156,8 @@ bool TZoneEditor::SavePolygon(ZoneBoxes& boxes, ProtectZone& zone, int sensitivi
         }
     }
     for (int k = 0; k < ProtectZone::kPairs; ++k) {
-        if (TooFar(values[2 * k], values[2 * k + 1])) {
-            Refuse(kTooFar, 2 * k, result);
+        if (CornerTooFar(values[2 * k], values[2 * k + 1])) {
+            Refuse(RuleMessage(ZoneRule::CornerTooFar), 2 * k, result);
             return false;
         }
     }
@@ -195,14 +182,18 @@ bool TZoneEditor::SaveSector(ZoneBoxes& boxes, ProtectZone& zone, int sensitivit
         Refuse(kSectorInvalid, kRadiusBox, result);
         return false;
     }
-    if (radius > kMaxRadius) {
-        Refuse(kRadiusTooLarge, kRadiusBox, result);
+    // A negative radius is refused too: the scanner would store it as one near 655 m.
+    if (const ZoneRule rule = CheckRadius(radius); rule != ZoneRule::Accepted) {
+        Refuse(RuleMessage(rule), kRadiusBox, result);
         return false;
     }
     int32_t angle = 0;
-    const bool angleIsInteger = ReadBoxInteger(boxes.coordinate[kAngleBox], angle);
-    if (!angleIsInteger || angle <= 0 || angle > kMaxAngle) {
-        Refuse(angleIsInteger ? kAngleRange : kSectorInvalid, kAngleBox, result);
+    if (!ReadBoxInteger(boxes.coordinate[kAngleBox], angle)) {
+        Refuse(kSectorInvalid, kAngleBox, result);
+        return false;
+    }
+    if (const ZoneRule rule = CheckAngle(angle); rule != ZoneRule::Accepted) {
+        Refuse(RuleMessage(rule), kAngleBox, result);
         return false;
     }
     zone.count = 2;

@@ -1,5 +1,7 @@
 #include "Zonetransfer.h"
 
+#include <chrono>
+
 #include "ScannerInterface.h"
 #include "Zonecommands.h"
 
@@ -8,11 +10,20 @@ namespace {
 // Shorter commands are never sent from the queue.
 constexpr int kMinSentLength = 4;
 
+// The first line of a zone's lines ("#IOL") or of the force output's ("#BR").
+bool StartsGroup(const QByteArray& command) {
+    return command.startsWith("#IOL ") || command.startsWith("#BR ");
+}
+
 }  // namespace
 
+int64_t TZoneTransfer::SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void TZoneTransfer::QueueCommand(const QByteArray& command) {
-    if (link_.IsOpen())
-        queue_.QueueCommand(command);
+    queue_.QueueCommand(command);
 }
 
 void TZoneTransfer::QueueZoneCommands(const ZoneTable& table, int z) {
@@ -54,27 +65,39 @@ void TZoneTransfer::Tick() {
 }
 
 void TZoneTransfer::SendStep() {
+    if (!link_.IsOpen())
+        return;
     // A scanner that never answers the commands sent at once delays the queue by one repeat.
     if (directAckSteps_ > 0 && --directAckSteps_ == 0)
         directAcksOwed_ = 0;
     if (queue_.Empty())
         return;
-    if (ackReceived_) {
-        queue_.Advance();
-        ackReceived_ = false;
-        headSends_ = 0;
-        if (onProgress)
-            onProgress(uploadTotal_ - queue_.PendingCommands());
-    }
-    if (queue_.Empty())
+    if (ackReceived_)
+        Advance();
+    if (queue_.Empty() || Holding())
         return;
+    lateAnswersOwed_ = 0;
     const QByteArray head = queue_.Head();
     if (head.size() < kMinSentLength)
         return;
     link_.Send(head);
     ++headSends_;
+    headSentAt_ = clock_();
     if (onSent)
         onSent(head);
+}
+
+void TZoneTransfer::Advance() {
+    queue_.Advance();
+    ackReceived_ = false;
+    headSends_ = 0;
+    doneOfGroup_ = queue_.Empty() || StartsGroup(queue_.Head()) ? 0 : doneOfGroup_ + 1;
+    if (onProgress)
+        onProgress(uploadTotal_ - queue_.PendingCommands());
+}
+
+bool TZoneTransfer::Holding() const {
+    return lateAnswersOwed_ > 0 && clock_() < lateUntil_;
 }
 
 void TZoneTransfer::Acknowledge() {
@@ -82,7 +105,26 @@ void TZoneTransfer::Acknowledge() {
         --directAcksOwed_;
         return;
     }
-    // Only a head that has gone out can be acknowledged.
-    if (headSends_ > 0)
+    // An answer to an earlier copy of a line already acknowledged.
+    if (Holding() || (ackReceived_ && lateAnswersOwed_ > 0)) {
+        --lateAnswersOwed_;
+        return;
+    }
+    // Only a head that has gone out can be acknowledged; each of its other copies may still be
+    // answered, late.
+    if (headSends_ > 0 && !ackReceived_) {
         ackReceived_ = true;
+        lateAnswersOwed_ = headSends_ - 1;
+        lateUntil_ = headSentAt_ + kLateAnswerMs;
+    }
+}
+
+void TZoneTransfer::Reconnected() {
+    if (queue_.Rewind(doneOfGroup_))
+        doneOfGroup_ = 0;
+    ackReceived_ = false;
+    headSends_ = 0;
+    lateAnswersOwed_ = 0;
+    directAcksOwed_ = 0;
+    directAckSteps_ = 0;
 }

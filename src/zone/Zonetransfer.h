@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 #include "Commandqueue.h"
@@ -24,11 +25,18 @@ public:
     static constexpr int kTicksPerStep = 32;
     // How many send steps an "ok" that may answer a command sent at once stays expected.
     static constexpr int kDirectAckSteps = 2;
+    // How long after a command's last copy went out its answer may still come.
+    static constexpr int64_t kLateAnswerMs = 2000;
 
-    explicit TZoneTransfer(CommandLink& link) : link_(link) {}
+    // Milliseconds of a steady clock.
+    using Clock = std::function<int64_t()>;
+    static int64_t SteadyMilliseconds();
 
-    // Dropped without a word when the port is not open, the command is too long or the queue
-    // is full.
+    explicit TZoneTransfer(CommandLink& link, Clock clock = SteadyMilliseconds)
+        : link_(link), clock_(std::move(clock)) {}
+
+    // Kept while the port is away, to go out once it is back; dropped without a word when the
+    // command is too long or the queue is full.
     void QueueCommand(const QByteArray& command);
     void QueueZoneCommands(const ZoneTable& table, int z);
     int PendingCommands() const { return queue_.PendingCommands(); }
@@ -46,8 +54,11 @@ public:
 
     // Timer tick: a send step on every 32nd.
     void Tick();
-    // Advances past an acknowledged head, then sends the head.
+    // Advances past an acknowledged head, then sends the head, unless answers to earlier copies
+    // of the line before may still come (Holding).
     void SendStep();
+    // The head waits for late answers to the line before it, which must not acknowledge it.
+    bool Holding() const;
 
     // A received line that ends in "ok".
     void Acknowledge();
@@ -55,18 +66,31 @@ public:
     // How often the head has gone out since it became the head.
     int HeadSends() const { return headSends_; }
 
+    // The port is back after an outage: the scanner may have restarted, so a zone whose lines
+    // were partly acknowledged goes again from its first line, and no old answer is awaited.
+    void Reconnected();
+
     // Called with each command sent from the queue, and with the commands sent so far of the
     // current upload after each acknowledged one.
     std::function<void(const QByteArray&)> onSent;
     std::function<void(int)> onProgress;
 
 private:
+    void Advance();
+
     CommandLink& link_;
+    Clock clock_;
     TCommandQueue queue_;
     bool ackReceived_ = false;
     int sendTick_ = 0;
     int uploadTotal_ = 0;
     int headSends_ = 0;
+    int64_t headSentAt_ = 0;
+    // Answers still owed to copies of acknowledged lines, until lateUntil_.
+    int lateAnswersOwed_ = 0;
+    int64_t lateUntil_ = 0;
+    // Lines of the head's zone (from its "#IOL") already acknowledged.
+    int doneOfGroup_ = 0;
     int directAcksOwed_ = 0;
     int directAckSteps_ = 0;
 };

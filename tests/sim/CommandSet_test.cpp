@@ -40,7 +40,7 @@ TEST(CommandSet, AnswersEachConsoleCommand) {
         {"noise without a command", {}},
     };
     ScannerState state;
-    TCommandSet commands(ScannerModel::Vyk10, state, "", 0);
+    TCommandSet commands(ScannerModel::Vyk10, state, "");
     for (const CommandCase& c : cases) EXPECT_EQ(commands.Execute(c.line), c.replies) << c.line;
     EXPECT_EQ(state.baud, 460800);
 }
@@ -88,7 +88,7 @@ TEST(CommandSet, RefusesBadCommandsWithoutChange) {
         "#SF 1 0",
     };
     ScannerState state;
-    TCommandSet commands(ScannerModel::Vyk10, state, "", 0);
+    TCommandSet commands(ScannerModel::Vyk10, state, "");
     ExpectRefusedWithoutChange(commands, state, lines);
     EXPECT_TRUE(commands.Streaming());
 }
@@ -96,7 +96,7 @@ TEST(CommandSet, RefusesBadCommandsWithoutChange) {
 // The worked transfer of the zone tool's protocol, read back as "#RSPR," reports.
 TEST(CommandSet, ZoneRoundTripsThroughSprAndRspr) {
     ScannerState state;
-    TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
+    TCommandSet commands(ScannerModel::Vyk05, state, "");
     for (const char* line : {"#IOL 16", "#SPR 21507,6553600", "#SPR 21523,6553700",
                              "#SPR 21539,4291690596", "#SU", "#SPR 40962,2949420"}) {
         const Lines replies = commands.Execute(line);
@@ -136,7 +136,7 @@ TEST(CommandSet, RefusesBadZoneCommands) {
         "#SPR 3,4294967296", "#IOL", "#IOL 1,2", "#SPR 3",
     };
     ScannerState state;
-    TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
+    TCommandSet commands(ScannerModel::Vyk05, state, "");
     ExpectRefusedWithoutChange(commands, state, lines);
 }
 
@@ -152,7 +152,7 @@ TEST(CommandSet, OutputLevelsKeepTheirLowTwelveBits) {
     for (const auto& c : cases) {
         ScannerState state;
         state.ioLevel = 7;
-        TCommandSet commands(ScannerModel::Vyk05, state, "", 0);
+        TCommandSet commands(ScannerModel::Vyk05, state, "");
         EXPECT_EQ(commands.Execute(c.line), Lines{"#IOL ok"}) << c.line;
         EXPECT_EQ(state.ioLevel, c.ioLevel) << c.line;
     }
@@ -160,7 +160,7 @@ TEST(CommandSet, OutputLevelsKeepTheirLowTwelveBits) {
 
 TEST(CommandSet, DropsEveryNthZoneCommand) {
     ScannerState state;
-    TCommandSet commands(ScannerModel::Vyk05, state, "", 3);
+    TCommandSet commands(ScannerModel::Vyk05, state, "", ZoneFaults{3});
     EXPECT_EQ(commands.Execute("#IOL 1"), Lines{"#IOL ok"});
     EXPECT_EQ(commands.Execute("#RS").size(), 4u + 12 + 1);  // not a zone command
     EXPECT_EQ(commands.Execute("#IOL 2"), Lines{"#IOL ok"});
@@ -170,6 +170,21 @@ TEST(CommandSet, DropsEveryNthZoneCommand) {
     EXPECT_EQ(state.ioLevel, 3);
 }
 
+TEST(CommandSet, LateAnswersAreCarriedOutAndForgottenPointsAnswered) {
+    ScannerState state;
+    TCommandSet commands(ScannerModel::Vyk05, state, "", ZoneFaults{0, 2, 2});
+    EXPECT_EQ(commands.Execute("#IOL 1"), Lines{"#IOL ok"});
+    EXPECT_EQ(commands.LastFate(), TCommandSet::Fate::Handled);
+    EXPECT_EQ(commands.Execute("#SPR 21507,6553600"), Lines{"#SPR ok"});
+    EXPECT_EQ(commands.LastFate(), TCommandSet::Fate::Late);
+    EXPECT_EQ(state.zones[4].y[0], 100);
+    EXPECT_EQ(commands.Execute("#SPR 21523,6553700"), Lines{"#SPR ok"});
+    EXPECT_EQ(commands.LastFate(), TCommandSet::Fate::NotStored);
+    EXPECT_EQ(state.zones[4].x[1], 0);
+    EXPECT_EQ(commands.Execute("#RS").size(), 4u + 3 + 11 + 1);
+    EXPECT_EQ(commands.LastFate(), TCommandSet::Fate::Handled);
+}
+
 TEST(CommandSet, StoreKeepsZonesForTheNextStart) {
     char path[] = "/tmp/vyksim-stateXXXXXX";
     const int fd = mkstemp(path);
@@ -177,7 +192,7 @@ TEST(CommandSet, StoreKeepsZonesForTheNextStart) {
     close(fd);
     {
         ScannerState state;
-        TCommandSet commands(ScannerModel::Vyk05, state, path, 0);
+        TCommandSet commands(ScannerModel::Vyk05, state, path);
         commands.Execute("#SPR 21507,6553600");
         commands.Execute("#IOL 7");
         commands.Execute("#SF 3");

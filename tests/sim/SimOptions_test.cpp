@@ -15,11 +15,12 @@ TEST(SimOptions, ReadsTheCommandLine) {
     SimOptions o;
     std::string error;
     ASSERT_TRUE(
-        Parse({"--link",         "/tmp/x", "--model",    "vyk05",      "--packet",      "5",
-               "--baud=115200",  "--fast", "--duration", "2.5",        "--state",       "s",
-               "--group",        "3",      "--boot",     "fw",         "--corrupt",     "0.01",
-               "--garbage",      "0.5",    "--drop-ack", "4",          "--stall-after", "1",
-               "--hangup-after", "9",      "--seed",     "4294967295", "--log",         "l"},
+        Parse({"--link",         "/tmp/x", "--model",        "vyk05",      "--packet",      "5",
+               "--baud=115200",  "--fast", "--duration",     "2.5",        "--state",       "s",
+               "--group",        "3",      "--boot",         "fw",         "--corrupt",     "0.01",
+               "--garbage",      "0.5",    "--drop-ack",     "4",          "--stall-after", "1",
+               "--hangup-after", "9",      "--seed",         "4294967295", "--log",         "l",
+               "--slow-ack",     "2",      "--forget-point", "3"},
               o, error))
         << error;
     EXPECT_EQ(o.link, "/tmp/x");
@@ -32,6 +33,8 @@ TEST(SimOptions, ReadsTheCommandLine) {
     EXPECT_EQ(o.boot, "fw");
     EXPECT_DOUBLE_EQ(o.garbage, 0.5);
     EXPECT_EQ(o.dropAck, 4);
+    EXPECT_EQ(o.slowAck, 2);
+    EXPECT_EQ(o.forgetPoint, 3);
     EXPECT_DOUBLE_EQ(o.hangupAfter, 9);
     EXPECT_EQ(o.seed, 4294967295u);
     EXPECT_EQ(o.log, "l");
@@ -95,9 +98,10 @@ TEST(SimOptions, BaudDefaultsToTheModelsRate) {
 TEST(SimOptions, HelpNamesEveryOption) {
     const std::string help = HelpText();
     for (const char* name :
-         {"--link", "--device", "--model", "--packet", "--baud", "--fast", "--duration", "--state",
-          "--group", "--boot", "--corrupt", "--garbage", "--drop-ack", "--stall-after",
-          "--hangup-after", "--seed", "--log", "--help"}) {
+         {"--link",        "--device",       "--model",    "--packet",   "--baud",
+          "--fast",        "--duration",     "--state",    "--group",    "--boot",
+          "--corrupt",     "--garbage",      "--drop-ack", "--slow-ack", "--forget-point",
+          "--stall-after", "--hangup-after", "--seed",     "--log",      "--help"}) {
         EXPECT_NE(help.find(name), std::string::npos) << name;
     }
 }

@@ -33,4 +33,27 @@ TEST(CommandQueue, CommandsOfHundredBytesOrMoreAreDropped) {
     EXPECT_EQ(queue.Head(), QByteArray(99, 'b'));
 }
 
+TEST(CommandQueue, RewindBringsBackCommandsWhoseSlotsAreStillUnused) {
+    TCommandQueue queue;
+    for (int i = 0; i < 98; ++i) {
+        ASSERT_TRUE(queue.QueueCommand("#SU\r\n"));
+        queue.Advance();
+    }
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(queue.QueueCommand(QByteArray::number(i)));
+    queue.Advance();
+    queue.Advance();
+    queue.Advance();  // across the wrap
+    ASSERT_TRUE(queue.Rewind(3));
+    EXPECT_EQ(queue.Head(), "0");
+    EXPECT_EQ(queue.PendingCommands(), 4);
+
+    // Filled up to the rewound slots: they hold newer commands now.
+    queue.Advance();
+    queue.Advance();
+    while (queue.QueueCommand("#SU\r\n")) {
+    }
+    EXPECT_FALSE(queue.Rewind(1));
+    EXPECT_EQ(queue.Head(), "2");
+}
+
 }  // namespace

@@ -97,8 +97,10 @@ TEST_F(ZoneEditorTest, SectorLimits) {
     } cases[] = {
         {"500", "180", nullptr, -1},
         {"0", "1", nullptr, -1},
-        {"-20", "90", nullptr, -1},
         {"501", "90", "输入半径太大!", 0},
+        // Was accepted: the scanner stored -1 as 65535 cm while the overlay counted no hit.
+        {"-1", "90", "输入不合法!", 0},
+        {"-20", "x", "输入不合法!", 0},
         {"r", "90", "输入不合法!", 0},
         {"300", "0", "角度只能在(0,180]", 2},
         {"300", "181", "角度只能在(0,180]", 2},
