@@ -12,8 +12,9 @@ which stream their measurements over a serial line. VYK-10 shows, records
 and replays the live scan and configures and upgrades the scanner; VYK-05
 edits the protection zones of a VYK-05 scanner and transfers them. The
 command-line tools decode recordings (vyk-decode), configure a fleet of
-scanners with one zone set (vyk-zones), upgrade the firmware (vyk-upgrade)
-and simulate a scanner on a pseudo-terminal (vyk-sim).")
+scanners with one zone set (vyk-zones), upgrade the firmware (vyk-upgrade),
+record headless into the console's archives (vyk-record) and simulate a
+scanner on a pseudo-terminal (vyk-sim).")
 # The programs hard-code where they are installed (their settings go to XDG from there).
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

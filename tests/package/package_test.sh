@@ -3,7 +3,7 @@
 # install it, and checks the programs, desktop files, icons and man pages in it.
 set -euo pipefail
 windows=(VYK-10 VYK-05)
-commands=(vyk-decode vyk-sim vyk-upgrade vyk-zones)
+commands=(vyk-decode vyk-record vyk-sim vyk-upgrade vyk-zones)
 
 deb=$("$1/tools/package" | tail -n 1)
 root=$(mktemp -d)
