@@ -1,6 +1,7 @@
 #include "AppendJournal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -227,21 +228,42 @@ bool Restore(const std::string& archivePath, const AppendJournal::Saved& saved,
     return true;
 }
 
-}  // namespace
+// Opens the journal and takes its lock, which its writer holds until the append is done, so
+// that a reader waits for an append that is running instead of taking it back. A journal
+// that its writer removed meanwhile is gone: -1 with ENOENT, unless create makes a new one.
+int OpenLocked(const std::string& path, bool create) {
+    for (;;) {
+        const int fd = open(path.c_str(), (create ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return -1;
+        int locked;
+        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat held = {};
+        struct stat named = {};
+        if (locked == 0 && fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            return fd;
+        const int reason = locked == 0 ? ENOENT : errno;
+        close(fd);
+        if (!create || reason != ENOENT) {
+            errno = reason;
+            return -1;
+        }
+    }
+}
 
-bool RecoverInterruptedAppend(const std::string& archivePath, std::string& error) {
-    const std::string journalPath = archivePath + kAppendJournalSuffix;
-    Fd journal(open(journalPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (journal.Get() < 0)
-        return errno == ENOENT || Fail(error, "cannot read " + journalPath);
+// Takes back the append that the locked journal records, when it records one completely,
+// and removes the journal.
+bool RecoverLocked(int journal, const std::string& archivePath, const std::string& journalPath,
+                   std::string& error) {
     struct stat status = {};
     std::string bytes;
-    if (fstat(journal.Get(), &status) != 0)
+    if (fstat(journal, &status) != 0)
         return Fail(error, "cannot read " + journalPath);
     const uint64_t size = static_cast<uint64_t>(status.st_size);
-    if (size <= kMaxJournalBytes && !ReadAt(journal.Get(), bytes, 0, static_cast<size_t>(size)))
+    if (size <= kMaxJournalBytes && !ReadAt(journal, bytes, 0, static_cast<size_t>(size)))
         return Fail(error, "cannot read " + journalPath);
-    journal.Close();
     AppendJournal::Saved saved;
     if (Decode(bytes, saved) && !Restore(archivePath, saved, error)) {
         error += "; the archive is restored when it is next opened";
@@ -250,24 +272,66 @@ bool RecoverInterruptedAppend(const std::string& archivePath, std::string& error
     return RemoveJournal(journalPath, error);
 }
 
+}  // namespace
+
+bool RecoverInterruptedAppend(const std::string& archivePath, std::string& error) {
+    const std::string journalPath = archivePath + kAppendJournalSuffix;
+    Fd journal(OpenLocked(journalPath, false));
+    if (journal.Get() < 0)
+        return errno == ENOENT || Fail(error, "cannot read " + journalPath);
+    return RecoverLocked(journal.Get(), archivePath, journalPath, error);
+}
+
+AppendJournal::~AppendJournal() {
+    Unlock();
+}
+
+void AppendJournal::Unlock() {
+    if (lock_ >= 0)
+        close(lock_);
+    lock_ = -1;
+}
+
 bool AppendJournal::Begin(const std::string& archivePath, std::string& error) {
     archivePath_ = archivePath;
     journalPath_ = archivePath + kAppendJournalSuffix;
     saved_ = Saved();
-    Fd archive(open(archivePath.c_str(), O_RDONLY | O_CLOEXEC));
+    for (;;) {
+        lock_ = OpenLocked(journalPath_, true);
+        struct stat status = {};
+        if (lock_ < 0 || fstat(lock_, &status) != 0)
+            return Fail(error, "cannot write " + journalPath_);
+        if (status.st_size == 0)
+            break;
+        // Left by a writer that died after this process last looked.
+        const bool recovered = RecoverLocked(lock_, archivePath, journalPath_, error);
+        Unlock();
+        if (!recovered)
+            return false;
+    }
+    if (Save(error))
+        return true;
+    std::string ignored;
+    RemoveJournal(journalPath_, ignored);
+    Unlock();
+    return false;
+}
+
+bool AppendJournal::Save(std::string& error) {
+    Fd archive(open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC));
     if (archive.Get() < 0 && errno != ENOENT)
-        return Fail(error, "cannot open the archive " + archivePath);
+        return Fail(error, "cannot open the archive " + archivePath_);
     if (archive.Get() >= 0) {
         struct stat status = {};
         if (fstat(archive.Get(), &status) != 0)
-            return Fail(error, "cannot read " + archivePath);
+            return Fail(error, "cannot read " + archivePath_);
         saved_.existed = true;
         saved_.oldLength = static_cast<uint64_t>(status.st_size);
         saved_.device = static_cast<uint64_t>(status.st_dev);
         saved_.inode = static_cast<uint64_t>(status.st_ino);
         errno = 0;
         if (!FindTailStart(archive.Get(), saved_.oldLength, saved_.tailStart)) {
-            error = archivePath + " is not a ZIP archive";
+            error = archivePath_ + " is not a ZIP archive";
             if (errno != 0)
                 error += ": " + Reason();
             return false;
@@ -277,34 +341,31 @@ bool AppendJournal::Begin(const std::string& archivePath, std::string& error) {
         if (!ReadAt(archive.Get(), saved_.prefix, 0, prefixBytes) ||
             !ReadAt(archive.Get(), saved_.tail, saved_.tailStart,
                     static_cast<size_t>(saved_.oldLength - saved_.tailStart)))
-            return Fail(error, "cannot read " + archivePath);
+            return Fail(error, "cannot read " + archivePath_);
     }
-    Fd journal(open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    const bool written = journal.Get() >= 0 && WriteAt(journal.Get(), Encode(saved_), 0) &&
-                         fsync(journal.Get()) == 0 && journal.Close();
-    if (!written || !SyncFolder(journalPath_, error)) {
-        if (!written)
-            Fail(error, "cannot write " + journalPath_);
-        std::string ignored;
-        RemoveJournal(journalPath_, ignored);
-        return false;
-    }
-    return true;
+    if (!WriteAt(lock_, Encode(saved_), 0) || fsync(lock_) != 0)
+        return Fail(error, "cannot write " + journalPath_);
+    return SyncFolder(journalPath_, error);
 }
 
 bool AppendJournal::Undo(std::string& error) {
-    if (!Restore(archivePath_, saved_, error)) {
+    bool undone = Restore(archivePath_, saved_, error);
+    if (!undone)
         error += "; the archive is restored when it is next opened";
-        return false;
-    }
-    return RemoveJournal(journalPath_, error);
+    else
+        undone = RemoveJournal(journalPath_, error);
+    Unlock();
+    return undone;
 }
 
 bool AppendJournal::Commit(std::string& error) {
     Fd archive(open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC));
     if (archive.Get() < 0 || fsync(archive.Get()) != 0)
         return Fail(error, "cannot sync " + archivePath_);
-    return RemoveJournal(journalPath_, error);
+    if (!RemoveJournal(journalPath_, error))
+        return false;
+    Unlock();
+    return true;
 }
 
 }  // namespace record

@@ -14,16 +14,22 @@ constexpr char kAppendJournalSuffix[] = ".journal";
 
 // Takes back an append that a crash or kill interrupted, when its journal lies beside the
 // archive; a journal that was not completely written is removed, since the archive was not
-// touched yet. Everything that opens an archive calls this first. False, with the system's
-// reason in error, when the archive could not be restored; the journal then stays for the
-// next try.
+// touched yet. An append that is running is waited for, not taken back. Everything that
+// opens an archive calls this first. False, with the system's reason in error, when the
+// archive could not be restored; the journal then stays for the next try.
 bool RecoverInterruptedAppend(const std::string& archivePath, std::string& error);
 
 class AppendJournal {
 public:
-    // Saves the end of the archive (or that there is none yet) in its journal, synced. False
-    // with the reason when the archive is not one or the journal cannot be written; the archive
-    // is untouched then and no journal is left.
+    AppendJournal() = default;
+    ~AppendJournal();
+    AppendJournal(const AppendJournal&) = delete;
+    AppendJournal& operator=(const AppendJournal&) = delete;
+
+    // Saves the end of the archive (or that there is none yet) in its journal, synced, and
+    // holds the journal's lock until Undo or Commit. False with the reason when the archive is
+    // not one or the journal cannot be written; the archive is untouched then and no journal
+    // is left.
     bool Begin(const std::string& archivePath, std::string& error);
 
     // The append failed: the archive gets back its old length and end, synced, and the journal
@@ -46,9 +52,13 @@ public:
     };
 
 private:
+    bool Save(std::string& error);
+    void Unlock();
+
     std::string archivePath_;
     std::string journalPath_;
     Saved saved_;
+    int lock_ = -1;
 };
 
 }  // namespace record

@@ -1,6 +1,8 @@
 #include "AppendJournal.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,11 +11,14 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "RecordTestSupport.h"
 #include "ZipArchive.h"
@@ -288,6 +293,41 @@ TEST_F(Append, AJournalOfAnArchiveSinceReplacedIsDropped) {
     EXPECT_TRUE(reader.IsOpen()) << reader.Error();
     EXPECT_TRUE(ReadAll(archive) == replacement);
     EXPECT_FALSE(QFile::exists(Journal(archive)));
+}
+
+// A reader that opened the archive while a recording packed into it took the running append
+// back, and the writer went on over the cut archive.
+TEST_F(Append, AReaderWaitsForAnAppendThatIsRunning) {
+    const QString archive = Path("run.Zip");
+    const std::vector<Entry> earlier = Earlier(archive);
+    const QByteArray before = ReadAll(archive);
+    WriteAll(Path("run.003"), Noise(1 << 20, 9));
+    EXPECT_EXIT(KilledAt(static_cast<uint64_t>(before.size()) + 5000,
+                         [&] {
+                             std::string error;
+                             record::AppendFileToArchive(Std(archive), Std(Path("run.003")), error);
+                         }),
+                ::testing::KilledBySignal(SIGXFSZ), "");
+    const QByteArray interrupted = ReadAll(archive);
+
+    // The test holds the journal's lock as a running append does.
+    const int writer = open(Std(Journal(archive)).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(flock(writer, LOCK_EX), 0);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        std::string error;
+        record::RecoverInterruptedAppend(Std(archive), error);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(ReadAll(archive) == interrupted) << "a running append was taken back";
+    // The writer dies: now its append is interrupted, and the waiting reader takes it back.
+    close(writer);
+    reader.join();
+    EXPECT_TRUE(ReadAll(archive) == before);
+    ExpectHolds(archive, earlier);
 }
 
 }  // namespace
