@@ -89,6 +89,9 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
         frmFileProcess->ReportProgress(QString::fromUtf8(label), step, steps);
     });
     ShowRecordButton(kImageRecordIdle);
+    // The last panel takes the rest of the bar, so that a path or a recording's warning is read
+    // whole.
+    statPanels[7]->setMaximumWidth(QWIDGETSIZE_MAX);
     loop_.echo = [this](const uint8_t* bytes, int count) {
         settingsPage->AssembleTextLines(bytes, count);
     };
@@ -351,8 +354,10 @@ void TfrmVYK10::StopRecording() {
         ShowRecordingFault();
     logFile_.reset();
     historyFile.clear();
-    if (!failed)
+    if (!failed) {
         statPanels[7]->clear();
+        statPanels[7]->setToolTip(QString());
+    }
     ShowRecordButton(kImageRecordIdle);
     if (nbMain->currentIndex() == 1)
         btnOpenSaveLogFile->setEnabled(false);
@@ -364,6 +369,7 @@ void TfrmVYK10::ShowRecordingFault() {
     shownFaults_ = logFile_->Status().faults;
     const QString text = RecordingFaultText(logFile_->Status());
     statPanels[7]->setText(text);
+    statPanels[7]->setToolTip(text);
     if (faultTold_)
         return;
     faultTold_ = true;

@@ -130,6 +130,8 @@ TEST_F(Console, AFailedWriteTurnsPanel7IntoAWarningAndIsToldOnce) {
     EXPECT_TRUE(panel.contains(QString::number(2 * chunk.size())))
         << "both chunks lost, the packed one with its removed segment";
     QApplication::processEvents();
+    // It was cut to "警告：无" in a panel of 50 pixels.
+    EXPECT_GT(w->statPanels[7]->width(), 400) << "panel 7 takes the rest of the bar";
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, panel);
     EXPECT_EQ(prompt.messages[0].icon, Prompt::Icon::Warning);
