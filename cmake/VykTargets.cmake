@@ -1,12 +1,5 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-# Folders appear as subsystems land; a missing one is simply not built yet.
-function(vyk_add_folder dir)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
-  endif()
-endfunction()
-
 # vyk_test(NAME SOURCES ... LIBS ... [LABELS ...])
 # A GoogleTest program whose cases CTest discovers one by one.
 function(vyk_test name)

@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "Prompt.h"
-#include "Unit_nxcommdevice_settings.h"
-
 namespace QuillComm {
 
 namespace {
@@ -236,13 +233,6 @@ void TNxCustomCommDevice::PurgeWrite(bool abort) {
         package_->PurgeWrite();
     else
         comm_->PurgeWrite(abort);
-}
-
-bool TNxCustomCommDevice::SettingsDialog(QWidget* owner, bool reopen, Prompt* prompt) {
-    WidgetPrompt boxes;
-    TForm_NxCommDevice_Settings dialog(owner, reopen, this, prompt ? *prompt : boxes);
-    boxes.SetParent(&dialog);
-    return dialog.exec() == QDialog::Accepted;
 }
 
 int TNxCustomCommDevice::ResetModem() {

@@ -16,8 +16,6 @@
 #include "Tquillcommpkg.h"
 
 class IniFile;
-class Prompt;
-class QWidget;
 
 namespace QuillComm {
 
@@ -94,9 +92,6 @@ public:
     virtual int WritePackage(const void* data, int n);
     virtual void PurgeRead(bool abort);
     virtual void PurgeWrite(bool abort);
-    // Shows the settings dialog modally; true when it was closed with OK. prompt (may be null:
-    // real message boxes) answers the dialog's messages.
-    virtual bool SettingsDialog(QWidget* owner, bool reopen, Prompt* prompt = nullptr);
     virtual int ResetModem();
     virtual int InitModem();
     virtual bool EscapeCommFunction(unsigned code);

@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <exception>
 
-#include "Prompt.h"
+#include "WidgetPrompt.h"
 
 namespace QuillComm {
 
@@ -251,6 +251,13 @@ void TForm_NxCommDevice_Settings::BnDefaultClick() {
 void TForm_NxCommDevice_Settings::BnAboutClick() {
     prompt_.Message(QStringLiteral("TNxCommDevice\nSerial comm component with package framing"),
                     msg_.fGetMsg(24).remove(QLatin1Char('&')), Prompt::Icon::Information);
+}
+
+bool SettingsDialog(TNxCustomCommDevice& device, QWidget* owner, bool reopen, Prompt* prompt) {
+    WidgetPrompt boxes;
+    TForm_NxCommDevice_Settings dialog(owner, reopen, &device, prompt ? *prompt : boxes);
+    boxes.SetParent(&dialog);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace QuillComm

@@ -150,4 +150,9 @@ private:
     TMsgStrings msg_;
 };
 
+// Shows the device's settings dialog modally; true when it was closed with OK. prompt (may be
+// null: real message boxes) answers the dialog's messages.
+bool SettingsDialog(TNxCustomCommDevice& device, QWidget* owner, bool reopen,
+                    Prompt* prompt = nullptr);
+
 }  // namespace QuillComm

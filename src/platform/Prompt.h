@@ -5,8 +5,6 @@
 
 #include <QString>
 
-class QWidget;
-
 class Prompt {
 public:
     enum class Icon { None, Information, Warning, Error, Question };
@@ -19,23 +17,11 @@ public:
     virtual Answer Message(const QString& text, const QString& caption = {}, Icon icon = Icon::None,
                            Buttons buttons = Buttons::Ok) = 0;
     // A modal input box; returns the text entered, or defaultText when cancelled.
-    virtual QString Input(const QString& caption, const QString& label, const QString& defaultText) = 0;
+    virtual QString Input(const QString& caption, const QString& label,
+                          const QString& defaultText) = 0;
     // File dialogs; an empty result means cancelled.
-    virtual QString OpenFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
-    virtual QString SaveFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
-};
-
-// Real dialogs, parented to the given window.
-class WidgetPrompt : public Prompt {
-public:
-    explicit WidgetPrompt(QWidget* parent = nullptr) : parent_(parent) {}
-    void SetParent(QWidget* parent) { parent_ = parent; }
-
-    Answer Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
-    QString Input(const QString& caption, const QString& label, const QString& defaultText) override;
-    QString OpenFileName(const QString& caption, const QString& folder, const QString& filter) override;
-    QString SaveFileName(const QString& caption, const QString& folder, const QString& filter) override;
-
-private:
-    QWidget* parent_;
+    virtual QString OpenFileName(const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+    virtual QString SaveFileName(const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
 };

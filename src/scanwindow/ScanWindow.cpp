@@ -15,7 +15,6 @@
 #include "DesktopOpen.h"
 #include "IniFile.h"
 #include "OpenFailure.h"
-#include "Prompt.h"
 #include "ScanImage.h"
 #include "ScannerInterface.h"
 #include "SerialByteSource.h"
@@ -24,6 +23,7 @@
 #include "StatusTexts.h"
 #include "SystemMenu.h"
 #include "Tick.h"
+#include "WidgetPrompt.h"
 
 namespace scanwindow {
 
@@ -121,7 +121,8 @@ void TScanWindow::ReadMainSettings() {
 }
 
 void TScanWindow::CreateGraph() {
-    graph_ = std::make_unique<TVykGraph>(&Image2->target, 1, vykgraph::kViewCircle, kind_.graph);
+    graph_ = std::make_unique<TVykGraph>(&Image2->target, 1, vykgraph::kViewCircle, kind_.graph,
+                                         &viewState_);
     store.viewLength = graph_->PointsPerView();
 }
 

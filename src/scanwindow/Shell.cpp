@@ -6,11 +6,11 @@
 #include <exception>
 
 #include "AppPaths.h"
-#include "Prompt.h"
 #include "ScanWindow.h"
 #include "SignalClose.h"
 #include "TextCodec.h"
 #include "Translations.h"
+#include "WidgetPrompt.h"
 
 namespace scanwindow {
 

@@ -1,6 +1,7 @@
 #include "NxIapPort.h"
 
 #include "CommBootLine.h"
+#include "Unit_nxcommdevice_settings.h"
 
 namespace {
 
@@ -53,5 +54,5 @@ long NxIapPort::BaudRate() const {
 }
 
 bool NxIapPort::SettingsDialog(QWidget* owner, bool reopen) {
-    return nxcmdvc1.SettingsDialog(owner, reopen, prompt_);
+    return QuillComm::SettingsDialog(nxcmdvc1, owner, reopen, prompt_);
 }

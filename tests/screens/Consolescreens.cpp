@@ -15,9 +15,9 @@
 #include "Decodedlg.h"
 #include "IniFile.h"
 #include "PortDialogAnswer.h"
-#include "Prompt.h"
 #include "Settingspage.h"
 #include "Vyk10dlg.h"
+#include "WidgetPrompt.h"
 
 namespace {
 

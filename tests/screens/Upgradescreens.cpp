@@ -14,7 +14,7 @@
 #include "Iapdlg.h"
 #include "IniFile.h"
 #include "NxIapPort.h"
-#include "Prompt.h"
+#include "WidgetPrompt.h"
 
 namespace {
 

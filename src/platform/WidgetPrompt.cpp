@@ -1,4 +1,4 @@
-#include "Prompt.h"
+#include "WidgetPrompt.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -11,20 +11,28 @@ namespace {
 
 QMessageBox::Icon ToQt(Prompt::Icon icon) {
     switch (icon) {
-        case Prompt::Icon::Information: return QMessageBox::Information;
-        case Prompt::Icon::Warning: return QMessageBox::Warning;
-        case Prompt::Icon::Error: return QMessageBox::Critical;
-        case Prompt::Icon::Question: return QMessageBox::Question;
-        case Prompt::Icon::None: break;
+        case Prompt::Icon::Information:
+            return QMessageBox::Information;
+        case Prompt::Icon::Warning:
+            return QMessageBox::Warning;
+        case Prompt::Icon::Error:
+            return QMessageBox::Critical;
+        case Prompt::Icon::Question:
+            return QMessageBox::Question;
+        case Prompt::Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ToQt(Prompt::Buttons buttons) {
     switch (buttons) {
-        case Prompt::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case Prompt::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-        case Prompt::Buttons::Ok: break;
+        case Prompt::Buttons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case Prompt::Buttons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case Prompt::Buttons::Ok:
+            break;
     }
     return QMessageBox::Ok;
 }
@@ -35,14 +43,19 @@ Prompt::Answer WidgetPrompt::Message(const QString& text, const QString& caption
                                      Buttons buttons) {
     QMessageBox box(ToQt(icon), caption, text, ToQt(buttons), parent_);
     switch (box.exec()) {
-        case QMessageBox::Ok: return Answer::Ok;
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
 }
 
-QString WidgetPrompt::Input(const QString& caption, const QString& label, const QString& defaultText) {
+QString WidgetPrompt::Input(const QString& caption, const QString& label,
+                            const QString& defaultText) {
     QInputDialog dialog(parent_);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(label);
@@ -58,10 +71,12 @@ QString WidgetPrompt::Input(const QString& caption, const QString& label, const 
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : defaultText;
 }
 
-QString WidgetPrompt::OpenFileName(const QString& caption, const QString& folder, const QString& filter) {
+QString WidgetPrompt::OpenFileName(const QString& caption, const QString& folder,
+                                   const QString& filter) {
     return QFileDialog::getOpenFileName(parent_, caption, folder, filter);
 }
 
-QString WidgetPrompt::SaveFileName(const QString& caption, const QString& folder, const QString& filter) {
+QString WidgetPrompt::SaveFileName(const QString& caption, const QString& folder,
+                                   const QString& filter) {
     return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
 }

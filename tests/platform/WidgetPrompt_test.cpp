@@ -1,4 +1,4 @@
-#include "Prompt.h"
+#include "WidgetPrompt.h"
 
 #include <gtest/gtest.h>
 
