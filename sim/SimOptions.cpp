@@ -60,6 +60,9 @@ Setter Text(std::string SimOptions::*field) {
     };
 }
 
+constexpr char kHelp[] = "--help";
+constexpr char kFast[] = "--fast";
+
 const std::map<std::string, Setter>& ValueOptions() {
     constexpr double kLongest = 1e7;
     static const std::map<std::string, Setter> options = {
@@ -102,11 +105,11 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
     bool baudGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
-        if (name == "--help" || name == "-h") {
+        if (name == kHelp || name == "-h") {
             options.help = true;
             continue;
         }
-        if (name == "--fast") {
+        if (name == kFast) {
             options.fast = true;
             continue;
         }
@@ -150,6 +153,12 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
         return false;
     }
     return true;
+}
+
+std::vector<std::string> OptionNames() {
+    std::vector<std::string> names = {kHelp, kFast};
+    for (const auto& option : ValueOptions()) names.push_back(option.first);
+    return names;
 }
 
 std::string HelpText() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class ScannerModel { Vyk10, Vyk05 };
 
@@ -35,3 +36,5 @@ struct SimOptions {
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
 
 std::string HelpText();
+// Every option name ParseOptions takes.
+std::vector<std::string> OptionNames();

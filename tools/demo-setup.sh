@@ -6,13 +6,15 @@ source "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
 VYK_DEMO_BUILD=$VYK_ROOT/build/release
 VYK_DEMO_PROGRAM=${VYK_DEMO_PROGRAM:-VYK-10}
 
-# vyk_demo_build: sets VYK_WINDOW_EXE and VYK_SIM_EXE.
+# vyk_demo_build: sets VYK_WINDOW_EXE, VYK_SIM_EXE and VYK_INI_EXE.
 vyk_demo_build() {
     vyk_configure "$VYK_DEMO_BUILD" -DCMAKE_BUILD_TYPE=Release -DVYK_BUILD_TESTS=OFF
-    cmake --build "$VYK_DEMO_BUILD" -j "$VYK_JOBS" --target "$VYK_DEMO_PROGRAM" vyk-sim
+    cmake --build "$VYK_DEMO_BUILD" -j "$VYK_JOBS" --target "$VYK_DEMO_PROGRAM" vyk-sim ini_value
     VYK_WINDOW_EXE=$(find "$VYK_DEMO_BUILD/src" -type f -name "$VYK_DEMO_PROGRAM" -perm -u+x |
         head -n 1)
     VYK_SIM_EXE=$(find "$VYK_DEMO_BUILD/sim" -type f -name vyk-sim -perm -u+x | head -n 1)
+    VYK_INI_EXE=$(find "$VYK_DEMO_BUILD/tests/support" -type f -name ini_value -perm -u+x |
+        head -n 1)
 }
 
 # The program's INI file: beside the executable when that folder is writable, else XDG config.
@@ -26,68 +28,15 @@ vyk_window_ini() {
     fi
 }
 
-# vyk_ini_set FILE SECTION KEY VALUE: sets one key, sections and keys compared without case.
+# vyk_ini_set FILE SECTION KEY VALUE: sets one key, as the programs write it.
 vyk_ini_set() {
-    local file=$1 section=$2 key=$3 value=$4 tmp
-    mkdir -p "$(dirname "$file")"
-    [ -f "$file" ] || : >"$file"
-    tmp=$(mktemp)
-    awk -v section="$section" -v key="$key" -v value="$value" '
-        function trim(s) { gsub(/^[ \t\r]+|[ \t\r]+$/, "", s); return s }
-        function put() { if (!done) printf "%s=%s\r\n", key, value; done = 1 }
-        {
-            t = tolower(trim($0))
-            if (t ~ /^\[/) {
-                if (inside) put()
-                inside = (t == "[" tolower(section) "]")
-                if (inside) seen = 1
-                print
-                next
-            }
-            eq = index(t, "=")
-            if (inside && eq > 0 && trim(substr(t, 1, eq - 1)) == tolower(key)) { put(); next }
-            print
-        }
-        END {
-            if (!done) {
-                if (!seen) printf "[%s]\r\n", section
-                put()
-            }
-        }' "$file" >"$tmp"
-    mv "$tmp" "$file"
+    mkdir -p "$(dirname "$1")"
+    "$VYK_INI_EXE" "$@"
 }
 
 # vyk_ini_get FILE SECTION KEY: prints the key's value; status 1 when the key is missing.
 vyk_ini_get() {
-    [ -f "$1" ] || return 1
-    awk -v section="$2" -v key="$3" '
-        function trim(s) { gsub(/^[ \t\r]+|[ \t\r]+$/, "", s); return s }
-        {
-            t = tolower(trim($0))
-            if (t ~ /^\[/) { inside = (t == "[" tolower(section) "]"); next }
-            eq = index($0, "=")
-            if (inside && eq > 0 && tolower(trim(substr($0, 1, eq - 1))) == tolower(key)) {
-                print trim(substr($0, eq + 1)); found = 1; exit
-            }
-        }
-        END { exit !found }' "$1"
-}
-
-# vyk_ini_unset FILE SECTION KEY: removes the key's lines from the section.
-vyk_ini_unset() {
-    local file=$1 tmp
-    [ -f "$file" ] || return 0
-    tmp=$(mktemp)
-    awk -v section="$2" -v key="$3" '
-        function trim(s) { gsub(/^[ \t\r]+|[ \t\r]+$/, "", s); return s }
-        {
-            t = tolower(trim($0))
-            if (t ~ /^\[/) inside = (t == "[" tolower(section) "]")
-            eq = index(t, "=")
-            if (inside && eq > 0 && trim(substr(t, 1, eq - 1)) == tolower(key)) next
-            print
-        }' "$file" >"$tmp"
-    mv "$tmp" "$file"
+    "$VYK_INI_EXE" "$@"
 }
 
 # vyk_demo_start_sim [vyk-sim options...]: sets VYK_SIM_PID and VYK_SIM_LINK; the link is COM1
@@ -126,7 +75,8 @@ vyk_demo_stop_sim() {
         if [ "$VYK_DEMO_HAD_COM1" = 1 ]; then
             vyk_ini_set "$VYK_DEMO_INI" Ports COM1 "$VYK_DEMO_OLD_COM1"
         else
-            vyk_ini_unset "$VYK_DEMO_INI" Ports COM1
+            # An empty COM1 maps to the machine's first serial device again.
+            vyk_ini_set "$VYK_DEMO_INI" Ports COM1 ""
         fi
     fi
     VYK_DEMO_INI=

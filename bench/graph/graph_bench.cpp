@@ -48,11 +48,11 @@ ProtectZone Pentagon(int x, int y, int size) {
 }
 
 void DrawLoop(benchmark::State& state, TVykGraph& graph, const std::vector<ScanPoint>& points,
-              bool redrawSameRevolution) {
+              vykgraph::TViewState* redrawSameRevolution = nullptr) {
     for (auto _ : state) {
         if (redrawSameRevolution) {
             // The console skips a revolution it has drawn; measure a real drawing every time.
-            vykgraph::ProgramViewState().lastDrawnRevolution = -1;
+            redrawSameRevolution->lastDrawnRevolution = -1;
         }
         graph.Draw(points.data(), 0, static_cast<int>(points.size()));
         benchmark::ClobberMemory();
@@ -62,10 +62,11 @@ void DrawLoop(benchmark::State& state, TVykGraph& graph, const std::vector<ScanP
 
 void BM_CircleView(benchmark::State& state) {
     QImage target(kWidth, kHeight, QImage::Format_RGB32);
-    TVykGraph graph(&target, 1, vykgraph::kViewCircle, GraphProgram::Console);
+    vykgraph::TViewState shared;
+    TVykGraph graph(&target, 1, vykgraph::kViewCircle, GraphProgram::Console, &shared);
     graph.SetView(vykgraph::kViewCircle, 1, kWidth, kHeight);
     graph.PickReferenceAngle(kWidth / 2 + 100, 100);
-    DrawLoop(state, graph, Scan(1, 10000), true);
+    DrawLoop(state, graph, Scan(1, 10000), &shared);
 }
 BENCHMARK(BM_CircleView)->Unit(benchmark::kMillisecond);
 
@@ -79,7 +80,7 @@ void BM_DataView(benchmark::State& state) {
     }
     std::vector<ScanPoint> points = Scan(100, 10000);
     points.resize(1000000);
-    DrawLoop(state, graph, points, false);
+    DrawLoop(state, graph, points);
 }
 BENCHMARK(BM_DataView)->Unit(benchmark::kMillisecond);
 
@@ -90,7 +91,7 @@ void BM_ZoneView(benchmark::State& state) {
     graph.SetZone(0, Pentagon(0, 150, 60));
     graph.SetZone(1, Pentagon(250, -100, 50));
     graph.SetZone(2, Pentagon(-250, -100, 70));
-    DrawLoop(state, graph, Scan(1, 10000), false);
+    DrawLoop(state, graph, Scan(1, 10000));
 }
 BENCHMARK(BM_ZoneView)->Unit(benchmark::kMillisecond);
 

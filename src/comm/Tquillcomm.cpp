@@ -197,7 +197,7 @@ TErrorCode TQuillComm::OpenSteps() {
         if (path.isEmpty() || !device_.Open(path))
             return 4;
     }
-    if (!device_.SetEventMask(kEvRxFlag))
+    if (!device_.SetEventMask(EV_RXFLAG))
         return 5;
     // Linux serial drivers keep buffers of their own size: the requested sizes are not applied.
     device_.SetTimeouts({0, 0, kReadLimitMs, 0, kWriteLimitMs});
@@ -316,21 +316,21 @@ void TQuillComm::ReadThread() {
         }
         if (woke == 1) {
             transmitted_->Reset();
-            events = kEvTxEmpty;
+            events = EV_TXEMPTY;
         }
-        if (events & kEvRxChar)
+        if (events & EV_RXCHAR)
             DrainInput();
-        if (events & (kEvCts | kEvDsr | kEvRlsd | kEvRing)) {
+        if (events & (EV_CTS | EV_DSR | EV_RLSD | EV_RING)) {
             uint32_t status = 0;
             device_.GetModemStatus(&status);
             modemStatus_.store(status, std::memory_order_release);
             // CTS came back on a hand-shaken line: sending may resume.
-            if ((events & kEvCts) && !external_ && dcb_.fOutxCtsFlow && (status & MS_CTS_ON))
-                events |= kEvTxEmpty;
+            if ((events & EV_CTS) && !external_ && dcb_.fOutxCtsFlow && (status & MS_CTS_ON))
+                events |= EV_TXEMPTY;
         }
-        if ((events & kEvTxEmpty) && (fGetCTS() || !dcb_.fOutxCtsFlow || external_)) {
+        if ((events & EV_TXEMPTY) && (fGetCTS() || !dcb_.fOutxCtsFlow || external_)) {
             if (outQueue_->fGetCount() > 0)
-                events &= ~kEvTxEmpty;
+                events &= ~EV_TXEMPTY;
             writeRequest_->Set();
         }
         // Line errors are counted by the driver; there is no error state to clear.

@@ -22,20 +22,14 @@ class IniFile;
 
 namespace QuillComm {
 
-// Port events as the notification callback receives them.
-constexpr uint32_t kEvRxChar = 0x0001;
-constexpr uint32_t kEvRxFlag = 0x0002;
-constexpr uint32_t kEvTxEmpty = 0x0004;
-constexpr uint32_t kEvCts = 0x0008;
-constexpr uint32_t kEvDsr = 0x0010;
-constexpr uint32_t kEvRlsd = 0x0020;
-constexpr uint32_t kEvErr = 0x0080;
-constexpr uint32_t kEvRing = 0x0100;
+// Port events as the notification callback receives them: the device's EV_ bits, and one of
+// the component's own.
 constexpr uint32_t kEvRx80Full = 0x0400;
-constexpr uint32_t kAllEvents = 0x05BF;
-constexpr uint32_t kDataOnlyEvents = kEvRxChar | kEvTxEmpty | kEvErr;
+constexpr uint32_t kAllEvents =
+    EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD | EV_ERR | EV_RING | kEvRx80Full;
+constexpr uint32_t kDataOnlyEvents = EV_RXCHAR | EV_TXEMPTY | EV_ERR;
 // Sent by Open and Close: the modem lines may have changed.
-constexpr uint32_t kLineEvents = kEvCts | kEvDsr | kEvRlsd;
+constexpr uint32_t kLineEvents = EV_CTS | EV_DSR | EV_RLSD;
 
 // A byte ring with one producer thread and one consumer thread; it holds capacity - 1 bytes.
 class TCommQueue {

@@ -5,17 +5,11 @@ namespace QuillComm {
 
 namespace {
 
-struct Texts {
-    const char* english;
-    const char* simplified;
-    const char* traditional;
-};
-
-constexpr Texts kPrefix = {"Serial port: \"%s\" - ", "串行口:“%s”- ", "序列埠:『%s』- "};
-constexpr Texts kFallback = {"Unknown error", "未知错误", "未知錯誤"};
+constexpr LocalizedText kPrefix = {"Serial port: \"%s\" - ", "串行口:“%s”- ", "序列埠:『%s』- "};
+constexpr LocalizedText kFallback = {"Unknown error", "未知错误", "未知錯誤"};
 
 // Indexed by error code - 1.
-constexpr Texts kErrors[] = {
+constexpr LocalizedText kErrors[] = {
     {"Out of memory", "内存不够", "記憶體不夠"},
     {"Cannot initialize read buffer", "不能初始化读缓存", "不能初始化讀緩存"},
     {"Cannot initialize write buffer", "不能初始化写缓存", "不能初始化寫緩存"},
@@ -33,17 +27,6 @@ constexpr Texts kErrors[] = {
     {"Cannot close COM port read thread", "不能关闭串行口读线程", "不能關閉序列埠讀執行緒"},
     {"Cannot close COM port write thread", "不能关闭串行口写线程", "不能關閉序列埠寫執行緒"},
 };
-
-QString Pick(const Texts& texts, uint32_t lcId) {
-    switch (lcId) {
-        case kLocaleSimplifiedChinese:
-            return QString::fromUtf8(texts.simplified);
-        case kLocaleTraditionalChinese:
-            return QString::fromUtf8(texts.traditional);
-        default:
-            return QString::fromUtf8(texts.english);
-    }
-}
 
 std::string BuildMessage(TErrorCode code, const QString& portName) {
     const TQuillCommLanguage language;
@@ -63,16 +46,16 @@ TQuillCommLanguage::TQuillCommLanguage() : lcId_(ThreadLocaleId()) {
 }
 
 QString TQuillCommLanguage::Prefix() const {
-    return Pick(kPrefix, lcId_);
+    return Localized(kPrefix, lcId_);
 }
 
 QString TQuillCommLanguage::Fallback() const {
-    return Pick(kFallback, lcId_);
+    return Localized(kFallback, lcId_);
 }
 
 QString TQuillCommLanguage::ErrorText(TErrorCode code) const {
     constexpr int kCount = sizeof kErrors / sizeof kErrors[0];
-    return code >= 1 && code <= kCount ? Pick(kErrors[code - 1], lcId_) : QString();
+    return code >= 1 && code <= kCount ? Localized(kErrors[code - 1], lcId_) : QString();
 }
 
 EQuillCommError::EQuillCommError(TErrorCode code) : EQuillCommError(code, QString()) {}

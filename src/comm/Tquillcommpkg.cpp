@@ -166,16 +166,16 @@ void TCommPackage::fNewCommNotify(TQuillComm* sender, uint32_t events) {
     {
         std::lock_guard<std::mutex> hold(stateLock_);
         if (active_) {
-            passed = events & ~(kEvRxChar | kEvTxEmpty);
-            if ((events & kEvRxChar) && type_ != cptFrameTimeout) {
+            passed = events & ~(EV_RXCHAR | EV_TXEMPTY);
+            if ((events & EV_RXCHAR) && type_ != cptFrameTimeout) {
                 _ReadHeadTailPackage();
                 if (inQueue_.fGetCount() > 0)
-                    passed |= kEvRxChar;
+                    passed |= EV_RXCHAR;
             }
-            if (events & kEvTxEmpty) {
+            if (events & EV_TXEMPTY) {
                 _WritePackage();
                 if (outQueue_.fGetCount() == 0)
-                    passed |= kEvTxEmpty;
+                    passed |= EV_TXEMPTY;
             }
         }
     }
@@ -263,7 +263,7 @@ void TCommPackage::_TimerThread() {
             }
         }
         if (completed)
-            CallNotify(kEvRxChar);
+            CallNotify(EV_RXCHAR);
     }
     timerAlive_ = false;
 }

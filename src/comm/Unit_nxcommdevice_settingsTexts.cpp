@@ -5,13 +5,7 @@ namespace QuillComm {
 
 namespace {
 
-struct Texts {
-    const char* english;
-    const char* simplified;
-    const char* traditional;
-};
-
-constexpr Texts kTexts[TMsgStrings::kCount] = {
+constexpr LocalizedText kTexts[TMsgStrings::kCount] = {
     {"&OK", "确定", "確定"},
     {"&Cancel", "取消", "取消"},
     {"COM port Setup", "串行口设置", "序列埠設定"},
@@ -55,16 +49,7 @@ constexpr Texts kTexts[TMsgStrings::kCount] = {
 TMsgStrings::TMsgStrings() : lcId_(ThreadLocaleId()) {}
 
 QString TMsgStrings::fGetMsg(int i) const {
-    if (i < 0 || i >= kCount)
-        return {};
-    switch (lcId_) {
-        case kLocaleSimplifiedChinese:
-            return QString::fromUtf8(kTexts[i].simplified);
-        case kLocaleTraditionalChinese:
-            return QString::fromUtf8(kTexts[i].traditional);
-        default:
-            return QString::fromUtf8(kTexts[i].english);
-    }
+    return i < 0 || i >= kCount ? QString() : Localized(kTexts[i], lcId_);
 }
 
 }  // namespace QuillComm

@@ -205,11 +205,6 @@ float SnapFrequency(float f) {
     return f;
 }
 
-TViewState& ProgramViewState() {
-    static TViewState state;
-    return state;
-}
-
 bool RateEstimatorStep(TViewState& state, int marker, int64_t nowMs) {
     if (state.rateCalls < kRateEvery - 1) {
         ++state.rateCalls;

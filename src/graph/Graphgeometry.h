@@ -82,7 +82,7 @@ bool FindLastRevolution(const ScanPoint* points, int count, bool skipSame, int& 
 
 float SnapFrequency(float f);
 
-// State shared by every drawing of the program.
+// State shared by every drawing of the program: its window keeps one and hands it to its graph.
 struct TViewState {
     int lastDrawnRevolution = -1;
     int rateCalls = 0;
@@ -93,7 +93,6 @@ struct TViewState {
     float rateFrequency = 0.0f;
     int markTextY = 240;
 };
-TViewState& ProgramViewState();
 
 // One step of the rotation rate estimate at the end of a circle drawing with 0-degree counter
 // marker; returns whether the rate text is due.

@@ -7,7 +7,7 @@ namespace {
 
 constexpr int kInitialPlotWidth = 1500;
 constexpr int kInitialPlotHeight = 350;
-constexpr int kInitialRowReference = 700;
+constexpr int kRowReference = 700;
 constexpr int kAxisPenWidth = 3;
 constexpr int kTickSpacing = 100;
 constexpr int kMaxTicks = 100;
@@ -23,8 +23,10 @@ int64_t UptimeMs() {
 
 using namespace vykgraph;
 
-TVykGraph::TVykGraph(QImage* target, int maxRows, int viewType, GraphProgram program)
+TVykGraph::TVykGraph(QImage* target, int maxRows, int viewType, GraphProgram program,
+                     TViewState* shared)
     : program_(program),
+      shared_(shared ? shared : &ownState_),
       maxRows_(std::clamp(maxRows, 1, kMaxRows)),
       viewType_(viewType),
       plot_(kInitialPlotWidth, kInitialPlotHeight, kFormat),
@@ -35,7 +37,6 @@ TVykGraph::TVykGraph(QImage* target, int maxRows, int viewType, GraphProgram pro
     layout_.plotWidth = kInitialPlotWidth;
     layout_.plotHeight = kInitialPlotHeight;
     layout_.rowTop[0] = kCircleTop;
-    rowReference_.fill(kInitialRowReference);
     rowScale_.fill(1.0f);
     if (!plot_.isNull()) {
         plot_.fill(colours::kBlack);
@@ -124,7 +125,7 @@ void TVykGraph::Draw(const ScanPoint* points, int firstIndex, int count) {
     } else {
         for (int row = 0; row < rowCount_; ++row) {
             plotCanvas_.Begin();
-            DrawStripRow(row, points, count, viewType_ > 159 ? -1 : rowReference_[row]);
+            DrawStripRow(row, points, count, viewType_ > 159 ? -1 : kRowReference);
             plotCanvas_.End();
             targetCanvas_.CopyImage(layout_.plotLeft, layout_.rowTop[row], plot_);
         }
@@ -195,11 +196,5 @@ void TVykGraph::SetDisplayFilter(bool enabled) {
 void TVykGraph::SetZone(int slot, const ProtectZone& zone) {
     if (slot >= 0 && slot < kZoneSlots) {
         zones_[slot] = zone;
-    }
-}
-
-void TVykGraph::SetRowReference(int row, int reference) {
-    if (row >= 0 && row < kMaxRows) {
-        rowReference_[row] = reference;
     }
 }

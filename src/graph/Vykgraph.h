@@ -23,9 +23,10 @@ public:
     static constexpr int kZoneSlots = 3;
 
     // The target is not owned; its owner keeps it the size given to SetView and must not
-    // replace it during Draw.
+    // replace it during Draw. shared is the program's view state, kept by the owner past the
+    // graph's end; without it the graph keeps its own.
     TVykGraph(QImage* target, int maxRows, int viewType,
-              GraphProgram program = GraphProgram::Console);
+              GraphProgram program = GraphProgram::Console, vykgraph::TViewState* shared = nullptr);
     ~TVykGraph();
     TVykGraph(const TVykGraph&) = delete;
     TVykGraph& operator=(const TVykGraph&) = delete;
@@ -58,11 +59,11 @@ public:
     int OutputState() const { return outputState_; }
     bool DisplayFilter() const { return displayFilter_; }
     const ProtectZone& Zone(int slot) const { return zones_[slot]; }
+    const vykgraph::TViewState& ViewState() const { return *shared_; }
     const QImage& Plot() const { return plot_; }
     // Hit counts of the zone slots in the last circle drawing.
     int ZoneHits(int slot) const { return zoneHits_[slot]; }
 
-    void SetRowReference(int row, int reference);
     void SetTickSource(TickSource source) { tick_ = source; }
 
 private:
@@ -102,6 +103,8 @@ private:
     void DrawGroupIndicator();
 
     GraphProgram program_;
+    vykgraph::TViewState ownState_;
+    vykgraph::TViewState* shared_;
     vykgraph::GraphLayout layout_;
     int rowCount_ = 1;
     int maxRows_;
@@ -112,7 +115,6 @@ private:
     QImage circleBackground_;
     float circleBackgroundScale_ = 0;
     int timeZoom_ = 0;
-    std::array<int, vykgraph::kMaxRows> rowReference_;
     std::array<float, vykgraph::kMaxRows> rowScale_;
     QImage* target_;
     int canvasWidth_ = 1000;

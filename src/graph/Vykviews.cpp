@@ -104,7 +104,7 @@ void TVykGraph::PlotCircleSample(CircleFrame& frame, const ScanPoint& p, double 
 }
 
 void TVykGraph::DrawCircleView(const ScanPoint* points, int count) {
-    TViewState& shared = ProgramViewState();
+    TViewState& shared = *shared_;
     int start = 0;
     int end = 0;
     if (!FindLastRevolution(points, count, IsConsole(), shared.lastDrawnRevolution, start, end) &&
@@ -186,7 +186,7 @@ void TVykGraph::DrawMultiCircleView(const ScanPoint* points, int count) {
 }
 
 void TVykGraph::DrawRate(int marker) {
-    TViewState& shared = ProgramViewState();
+    TViewState& shared = *shared_;
     if (RateEstimatorStep(shared, marker, tick_())) {
         const float period =
             static_cast<float>(static_cast<double>(shared.rateElapsed) / shared.rateTurns);
@@ -319,7 +319,7 @@ void TVykGraph::DrawInfoMarker(int code, int x, int value) {
         label(x + 2, 180, FormatText("T1:%d", value));
     } else if (code >= scanner::kInfoLateMarkFirst && code <= scanner::kInfoLast) {
         marker(colours::kGreen, 220);
-        int& textY = ProgramViewState().markTextY;
+        int& textY = shared_->markTextY;
         textY = textY == 240 ? 200 : 240;
         label(x, textY, FormatText("%d:%d度", code - scanner::kInfoT1, value >> 3));
     }

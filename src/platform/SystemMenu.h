@@ -20,7 +20,6 @@ public:
     QAction* Item(int command) const;
     QToolButton* CreateButton(QWidget* parent);
     void Popup();
-    QMenu* Menu() { return &menu_; }
 
 signals:
     void Command(int command);

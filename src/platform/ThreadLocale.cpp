@@ -27,3 +27,14 @@ uint32_t ThreadLocaleId() {
     }
     return kLocaleEnglish;
 }
+
+QString Localized(const LocalizedText& text, uint32_t lcId) {
+    switch (lcId) {
+        case kLocaleSimplifiedChinese:
+            return QString::fromUtf8(text.simplified);
+        case kLocaleTraditionalChinese:
+            return QString::fromUtf8(text.traditional);
+        default:
+            return QString::fromUtf8(text.english);
+    }
+}

@@ -67,7 +67,6 @@ public:
 
     bool HasBuffer() const { return buffer_ != nullptr; }
     bool IsClosed() const { return dataFile == kClosed; }
-    int SegmentIndex() const { return segmentIndex; }
     int ArchiveIndex() const { return archiveIndex; }
     const QString& SegmentPath() const { return segmentPath; }
     const QString& ArchivePath() const { return archivePath; }

@@ -60,22 +60,30 @@ struct ScanWindowKind {
 // The zone tool ticks every 30 ms instead of 20, starts at 115200 baud, redraws after more than
 // 1 new record instead of 10, recomputes the rates every second tick instead of every 31st,
 // shows the baud box locked instead of hiding it, and scrolls in the strip view only.
-constexpr ScanWindowKind kConsoleWindow = {setport::Program::Console,
-                                           GraphProgram::Console,
-                                           20,
-                                           scanner::kConsoleBaud,
-                                           kRedrawAbove,
-                                           false,
-                                           false,
-                                           true};
-constexpr ScanWindowKind kZoneToolWindow = {setport::Program::ZoneTool,
-                                            GraphProgram::ZoneTool,
-                                            30,
-                                            scanner::kZoneToolBaud,
-                                            1,
-                                            true,
-                                            true,
-                                            false};
+constexpr ScanWindowKind kConsoleWindow = [] {
+    ScanWindowKind kind{};
+    kind.dialog = setport::Program::Console;
+    kind.graph = GraphProgram::Console;
+    kind.timerIntervalMs = 20;
+    kind.defaultBaud = scanner::kConsoleBaud;
+    kind.redrawAbove = kRedrawAbove;
+    kind.ratesEverySecondTick = false;
+    kind.baudBoxShown = false;
+    kind.multiCircleScrolls = true;
+    return kind;
+}();
+constexpr ScanWindowKind kZoneToolWindow = [] {
+    ScanWindowKind kind{};
+    kind.dialog = setport::Program::ZoneTool;
+    kind.graph = GraphProgram::ZoneTool;
+    kind.timerIntervalMs = 30;
+    kind.defaultBaud = scanner::kZoneToolBaud;
+    kind.redrawAbove = 1;
+    kind.ratesEverySecondTick = true;
+    kind.baudBoxShown = true;
+    kind.multiCircleScrolls = false;
+    return kind;
+}();
 
 class TScanWindow : public QMainWindow {
     Q_OBJECT
@@ -122,7 +130,6 @@ public:
     AcquisitionLoop& Loop() { return loop_; }
     bool PortOpen() const { return port_ != nullptr; }
     const TSerialPort* Port() const { return port_.get(); }
-    IniFile& Ini() { return *ini_; }
 
     QAction* ConnectAction = nullptr;
     QAction* DisconnectAction = nullptr;
@@ -168,6 +175,7 @@ protected:
     Prompt* prompt_;
     std::unique_ptr<TSerialPort> port_;
     TLaserDecode decoder_;
+    vykgraph::TViewState viewState_;  // one per program, whatever graph draws
     std::unique_ptr<TVykGraph> graph_;
     AcquisitionLoop loop_;
     QAction* toolbarEnd_ = nullptr;

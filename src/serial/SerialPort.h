@@ -51,7 +51,6 @@ public:
 
     // Storage for an empty ring; replaces any earlier storage. Not while the other side runs.
     void Allocate();
-    bool IsAllocated() const { return slots_ != nullptr; }
 
     // Producer: stores bytes in order until the ring is full; returns how many were stored.
     int Store(const uint8_t* bytes, int count);

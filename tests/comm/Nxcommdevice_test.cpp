@@ -216,7 +216,7 @@ TEST_F(CommDevicePtyTest, OnPackageRunsOnTheGuiThread) {
     ASSERT_TRUE(pty.Send("ten bytes!"));
     ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
     EXPECT_FALSE(elsewhere);
-    EXPECT_EQ(events, std::vector<uint32_t>{kEvRxChar});
+    EXPECT_EQ(events, std::vector<uint32_t>{EV_RXCHAR});
 
     // Without SyncEvents the handler runs where the package was completed. Handlers that
     // threads call are changed while the device is closed.
@@ -249,7 +249,7 @@ TEST_F(CommDevicePtyTest, PortEventsArriveInOrderOnTheGuiThread) {
     device.fSetActive(false);
     ASSERT_TRUE(PumpUntil([&] { return events.size() >= 3; }));
     EXPECT_EQ(events.front(), kLineEvents);
-    EXPECT_EQ(events[1], kEvRxChar);
+    EXPECT_EQ(events[1], EV_RXCHAR);
     EXPECT_EQ(events.back(), kLineEvents);
     EXPECT_EQ(calls, (std::vector<std::string>{"after open", "before close"}));
 }

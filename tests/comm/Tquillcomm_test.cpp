@@ -306,7 +306,7 @@ TEST_F(QuillCommPtyTest, BytesTravelBothWaysThroughTheQueues) {
         ASSERT_TRUE(pty.Send(bytes));
         EXPECT_EQ(ReadFor(bytes.size()), bytes);
     }
-    EXPECT_TRUE(Notified(kEvRxChar));
+    EXPECT_TRUE(Notified(EV_RXCHAR));
 
     const QByteArray out = Pattern(20000, 3);
     QByteArray received;
@@ -316,7 +316,7 @@ TEST_F(QuillCommPtyTest, BytesTravelBothWaysThroughTheQueues) {
     }
     received += pty.Receive(out.size() - received.size(), 1000);
     EXPECT_EQ(received, out);
-    EXPECT_TRUE(WaitFor([&] { return Notified(kEvTxEmpty); }));
+    EXPECT_TRUE(WaitFor([&] { return Notified(EV_TXEMPTY); }));
 }
 
 TEST_F(QuillCommPtyTest, OpenClearsDisableWriteAndTakesTheWantedLines) {
@@ -473,7 +473,7 @@ TEST_F(QuillCommPtyTest, AReadThreadThatOverrunsCloseRaisesCode13) {
     const int before = ThreadCount();
     std::atomic<bool> inHandler{false};
     comm.OnCommNotify = [&](TQuillComm*, uint32_t events) {
-        if (events & kEvRxChar) {
+        if (events & EV_RXCHAR) {
             inHandler = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         }

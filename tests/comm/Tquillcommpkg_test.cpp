@@ -192,7 +192,7 @@ TEST_F(PackagePtyTest, TenBytesThenSilenceGiveOnePackageAndOneNotification) {
     ASSERT_TRUE(pty.Send(Pattern(10)));
     ASSERT_TRUE(WaitForPackages(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(Notified(), std::vector<uint32_t>{kEvRxChar});
+    EXPECT_EQ(Notified(), std::vector<uint32_t>{EV_RXCHAR});
     EXPECT_EQ(package.ReadPackage(nullptr, 0), 10);
     EXPECT_EQ(Next(), Pattern(10));
     EXPECT_EQ(Next(), QByteArray());
@@ -230,7 +230,7 @@ TEST_F(PackagePtyTest, HeadTailPackagesArriveWithNotifications) {
     ASSERT_TRUE(WaitForPackages(1));
     EXPECT_EQ(Next(), Bytes({0x01, 0x02}));
     EXPECT_TRUE(WaitFor([&] { return !Notified().empty(); }));
-    EXPECT_EQ(Notified().front(), kEvRxChar);
+    EXPECT_EQ(Notified().front(), EV_RXCHAR);
 }
 
 TEST_F(PackagePtyTest, SixteenthPackageIsLostUntilTheOwnerReads) {
@@ -255,7 +255,7 @@ TEST_F(PackagePtyTest, FramesGoOutOnePerTransmitEmptyEvent) {
     EXPECT_EQ(pty.Receive(5 * frame.size(), 1000), frame.repeated(5));
     EXPECT_TRUE(WaitFor([&] {
         const std::vector<uint32_t> events = Notified();
-        return !events.empty() && events.back() == kEvTxEmpty;
+        return !events.empty() && events.back() == EV_TXEMPTY;
     }));
     EXPECT_EQ(package.OutPackages().fGetCount(), 0);
 }
@@ -357,11 +357,11 @@ TEST(PackageLifeTest, DestructionEndsTheTimerThreadAndGivesTheCallbackBack) {
     {
         TCommPackage package(&comm);
         EXPECT_EQ(ThreadCount(), before + 1);
-        comm.CommNotify(kEvRing);
+        comm.CommNotify(EV_RING);
         EXPECT_EQ(calls, 1);
     }
     EXPECT_EQ(ThreadCount(), before);
-    comm.CommNotify(kEvRing);
+    comm.CommNotify(EV_RING);
     EXPECT_EQ(calls, 2);
 }
 

@@ -92,7 +92,7 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     QStringList byteTexts;
     for (int i = 0; i < 30; ++i) {
         Wait(100);
-        revolutions.insert(vykgraph::ProgramViewState().lastDrawnRevolution);
+        revolutions.insert(window->Graph()->ViewState().lastDrawnRevolution);
         byteTexts << window->statPanels[3]->text();
     }
     revolutions.erase(-1);
@@ -130,20 +130,20 @@ void ReadSettings(TfrmVYK10& window) {
 
 // The rotation rate of the circle view's rate text, once it is within half a hertz of hz. The
 // view estimates it every 50 revolutions, so a change shows in its second estimate.
-float RateNear(float hz, int ms) {
+float RateNear(const TfrmVYK10& window, float hz, int ms) {
     QElapsedTimer timer;
     timer.start();
     float rate = 0;
     do {
         Wait(100);
-        rate = vykgraph::ProgramViewState().rateFrequency;
+        rate = window.Graph()->ViewState().rateFrequency;
     } while (std::abs(rate - hz) > 0.5f && timer.elapsed() < ms);
     return rate;
 }
 
 // Milliseconds per revolution, the rate text's second figure.
-float RevolutionMs() {
-    const auto& state = vykgraph::ProgramViewState();
+float RevolutionMs(const TfrmVYK10& window) {
+    const auto& state = window.Graph()->ViewState();
     return state.rateTurns > 0 ? static_cast<float>(state.rateElapsed) / state.rateTurns : 0;
 }
 
@@ -180,14 +180,14 @@ TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
 
     // The motor frequency: the circle view's rate text follows the simulator's new rate.
     window.btnExitSet->click();
-    EXPECT_NEAR(RateNear(10, 16000), 10.0f, 0.5f);
-    EXPECT_NEAR(RevolutionMs(), 100.0f, 10.0f);
+    EXPECT_NEAR(RateNear(window, 10, 16000), 10.0f, 0.5f);
+    EXPECT_NEAR(RevolutionMs(window), 100.0f, 10.0f);
     window.mniSet->trigger();
     page.cbbMotor->setCurrentIndex(14);
     page.btnSetMotorFreq->click();
     window.btnExitSet->click();
-    EXPECT_NEAR(RateNear(15, 12000), 15.0f, 0.5f);
-    EXPECT_NEAR(RevolutionMs(), 66.7f, 7.0f);
+    EXPECT_NEAR(RateNear(window, 15, 12000), 15.0f, 0.5f);
+    EXPECT_NEAR(RevolutionMs(window), 66.7f, 7.0f);
 
     // A distance range sent from the page is what the next read finds.
     window.mniSet->trigger();

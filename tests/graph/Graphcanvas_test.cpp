@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
 #include <algorithm>
 
 #include "GraphTestSupport.h"
@@ -142,10 +143,42 @@ TEST(GraphCanvasTextTest, AnsiLengthCountsCjkAsTwoBytes) {
     EXPECT_EQ(AnsiLength(QStringLiteral("%0.2f m")), 7);
 }
 
+// Qt's warnings while it lives.
+class QtWarnings {
+public:
+    QtWarnings() : previous_(qInstallMessageHandler(Collect)) { current_ = this; }
+    ~QtWarnings() {
+        qInstallMessageHandler(previous_);
+        current_ = nullptr;
+    }
+    QtWarnings(const QtWarnings&) = delete;
+    QtWarnings& operator=(const QtWarnings&) = delete;
+
+    QStringList texts;
+
+private:
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
+        current_->texts << text;
+    }
+
+    static inline QtWarnings* current_ = nullptr;
+    QtMessageHandler previous_;
+};
+
+// A canvas on a null image, or on none, must not begin painting: QPainter refuses the device
+// with a warning, and every primitive would then draw through a painter that is not active.
 TEST(GraphCanvasTextTest, NullImageIsNotPaintedOn) {
     QImage none;
-    GraphCanvas canvas(&none);
-    EXPECT_FALSE(canvas.Begin());
-    FillBox(canvas, 0, 0, 10, 10, colours::kRed);  // must not crash
-    DrawLabel(canvas, 0, 0, QStringLiteral("x"), colours::kRed, colours::kBlack);
+    for (QImage* image : {&none, static_cast<QImage*>(nullptr)}) {
+        const QtWarnings warnings;
+        GraphCanvas canvas(image);
+        EXPECT_FALSE(canvas.Begin());
+        FillBox(canvas, 0, 0, 10, 10, colours::kRed);
+        DrawLabel(canvas, 0, 0, QStringLiteral("x"), colours::kRed, colours::kBlack);
+        canvas.MoveTo(0, 0);
+        canvas.LineTo(5, 5);
+        canvas.Ellipse(0, 0, 2, 2);
+        canvas.End();
+        EXPECT_TRUE(warnings.texts.isEmpty()) << warnings.texts.join('\n').toStdString();
+    }
 }

@@ -26,10 +26,9 @@ int64_t FixedTick() {
 class VykGraphTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { graphtest::EnsureGuiApp(); }
-    void SetUp() override { ProgramViewState() = TViewState{}; }
 
     void Use(GraphProgram program, int view, int width = kW, int height = kH) {
-        graph = std::make_unique<TVykGraph>(&target, 1, kViewCircle, program);
+        graph = std::make_unique<TVykGraph>(&target, 1, kViewCircle, program, &shared);
         graph->SetTickSource(FixedTick);
         target = QImage(width, height, QImage::Format_RGB32);
         graph->SetView(view, 1, width, height);
@@ -58,6 +57,7 @@ protected:
     }
 
     QImage target;
+    TViewState shared;  // the program's, across the graphs a test makes
     std::unique_ptr<TVykGraph> graph;
 };
 
@@ -157,7 +157,7 @@ TEST_F(VykGraphTest, CircleViewDotsASampleAtItsMappedPixel) {
     EXPECT_EQ(Rgb(plot, p.x - 3, p.y - 1), graphtest::kBlack);
     // The plot reaches the target 20 pixels down.
     EXPECT_EQ(Rgb(target, p.x - 1, p.y - 1 + 20), graphtest::kRed);
-    EXPECT_EQ(ProgramViewState().lastDrawnRevolution, 4);
+    EXPECT_EQ(shared.lastDrawnRevolution, 4);
 }
 
 TEST_F(VykGraphTest, ConsoleCircleViewNeedsANewRevolution) {
@@ -172,7 +172,7 @@ TEST_F(VykGraphTest, ConsoleCircleViewNeedsANewRevolution) {
     points.push_back(Marker(6));
     Draw(points);
     EXPECT_NE(graph->Plot(), first);
-    EXPECT_EQ(ProgramViewState().lastDrawnRevolution, 5);
+    EXPECT_EQ(shared.lastDrawnRevolution, 5);
 }
 
 TEST_F(VykGraphTest, ConsoleCircleViewWithoutARevolutionDrawsNothing) {
@@ -254,7 +254,7 @@ TEST_F(VykGraphTest, RateTextAppearsWithTheFirstEstimate) {
         }
     }
     // 50 revolutions in 5000 ms from tick 0.
-    EXPECT_FLOAT_EQ(ProgramViewState().rateFrequency, 10.0f);
+    EXPECT_FLOAT_EQ(shared.rateFrequency, 10.0f);
     EXPECT_TRUE(graphtest::SameRegion(
         graph->Plot(),
         Expected(graph->Plot(), 20, 40, "10.00,100.00ms", colours::kWhite, colours::kBlack),
@@ -312,13 +312,13 @@ TEST_F(VykGraphTest, CircleViewAfterAChangeDrawsAsANewGraph) {
             Use(program, kViewCircle);
             Draw(revolution);
             c.change(*graph);
-            ProgramViewState() = TViewState{};
+            shared = TViewState{};
             Draw(revolution);
             const QImage changed = graph->Plot().copy();
 
             Use(program, kViewCircle);
             c.change(*graph);
-            ProgramViewState() = TViewState{};
+            shared = TViewState{};
             Draw(revolution);
             EXPECT_EQ(changed, graph->Plot()) << c.name;
         }

@@ -40,7 +40,6 @@ class ZoneOverlayTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { graphtest::EnsureGuiApp(); }
     void SetUp() override {
-        ProgramViewState() = TViewState{};
         graph.SetView(kViewCircle, 1, kW, kH);
         h = graph.PlotHeight();
         cx = graph.PlotWidth() >> 1;
@@ -238,7 +237,6 @@ TEST_F(ZoneOverlayTest, SetZoneIgnoresSlotsOutsideTheTable) {
 
 TEST(ZoneOverlayConsoleTest, ConsoleDrawsNoZonesNorTheFiveMetreRing) {
     graphtest::EnsureGuiApp();
-    ProgramViewState() = TViewState{};
     QImage target(kW, kH, QImage::Format_RGB32);
     TVykGraph graph(&target, 1, kViewCircle, GraphProgram::Console);
     graph.SetView(kViewCircle, 1, kW, kH);

@@ -90,7 +90,6 @@ QImage ConsoleCircle() {
     graph.SetView(vykgraph::kViewCircle, 1, kWidth, kHeight);
     ShrinkTimes(graph, 3);
     graph.PickReferenceAngle(kWidth / 2 - 150, 20 + (kHeight - 20) / 2 + 100);
-    vykgraph::ProgramViewState() = {};
     const std::vector<ScanPoint> scan = Revolutions(2, 3000, -1);
     graph.Draw(scan.data(), 0, static_cast<int>(scan.size()));
     return target;
