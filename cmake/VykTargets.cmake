@@ -1,14 +1,20 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-# vyk_test(NAME SOURCES ... LIBS ... [LABELS ...])
-# A GoogleTest program whose cases CTest discovers one by one.
+# vyk_test(NAME SOURCES ... LIBS ... [LABELS ...] [FIXTURES ...])
+# A GoogleTest program whose cases CTest discovers one by one; FIXTURES are the CTest fixtures
+# its cases need set up first.
 function(vyk_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_FIXTURES)
+    list(APPEND properties FIXTURES_REQUIRED "${ARG_FIXTURES}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
   if("thread" IN_LIST ARG_LABELS)
     set_property(GLOBAL APPEND PROPERTY VYK_THREAD_TESTS ${name})
   endif()

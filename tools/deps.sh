@@ -2,7 +2,7 @@
 # Extra packages a script needs beyond the build set are passed as arguments to vyk_install_deps.
 
 VYK_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config ccache qt6-base-dev zlib1g-dev libminizip-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-zenhei qt6-translations-l10n)
+    libzstd-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-zenhei qt6-translations-l10n)
 # What tools/package and its test need: the package, its icons, and the checks of both.
 VYK_PACKAGE_TOOLS=(dpkg-dev librsvg2-bin lintian desktop-file-utils man-db groff-base)
 
