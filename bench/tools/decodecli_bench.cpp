@@ -84,16 +84,18 @@ RunResult RunToNull(std::vector<std::string> args) {
     return {elapsed.count(), usage.ru_maxrss / 1024.0};
 }
 
-// vyk-decode on the recording against md5sum on the same file in the same run: the target is
-// at most 6 times md5sum's time and under 100 MB of peak resident memory.
-void BM_VykDecodeVsMd5sum(benchmark::State& state) {
+// vyk-decode with these arguments before the recording against md5sum on the same file in the
+// same run: the target is at most 6 times md5sum's time and under 100 MB of peak resident memory.
+void CompareWithMd5sum(benchmark::State& state, std::vector<std::string> args) {
     static const Recording recording;
+    args.insert(args.begin(), VYK_DECODE_PATH);
+    args.push_back(recording.path());
     double md5Seconds = 0;
     double decodeSeconds = 0;
     double peak = 0;
     for (auto _ : state) {
         const RunResult md5 = RunToNull({"md5sum", recording.path()});
-        const RunResult decode = RunToNull({VYK_DECODE_PATH, recording.path()});
+        const RunResult decode = RunToNull(args);
         if (md5.seconds < 0 || decode.seconds < 0) {
             state.SkipWithError("md5sum or vyk-decode failed");
             return;
@@ -109,7 +111,19 @@ void BM_VykDecodeVsMd5sum(benchmark::State& state) {
     state.counters["times_md5sum"] = decodeSeconds / md5Seconds;
     state.counters["peak_rss_MB"] = peak;
 }
+
+void BM_VykDecodeVsMd5sum(benchmark::State& state) {
+    CompareWithMd5sum(state, {});
+}
 BENCHMARK(BM_VykDecodeVsMd5sum)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+
+// The recording converted into an MCAP file of LaserScan messages.
+void BM_VykDecodeMcapVsMd5sum(benchmark::State& state) {
+    const std::string out = "/tmp/vyk-decodecli-bench-" + std::to_string(getpid()) + ".mcap";
+    CompareWithMd5sum(state, {"--mcap", out});
+    std::remove(out.c_str());
+}
+BENCHMARK(BM_VykDecodeMcapVsMd5sum)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
 
 }  // namespace
 

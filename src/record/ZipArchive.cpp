@@ -189,6 +189,16 @@ bool ZipReader::List() {
         entry.flag = info.flag;
         entry.directoryPos = pos.pos_in_zip_directory;
         entry.entryNumber = pos.num_of_file;
+        // Stored in local time, as the writer takes it.
+        struct tm local = {};
+        local.tm_sec = static_cast<int>(info.tmu_date.tm_sec);
+        local.tm_min = static_cast<int>(info.tmu_date.tm_min);
+        local.tm_hour = static_cast<int>(info.tmu_date.tm_hour);
+        local.tm_mday = static_cast<int>(info.tmu_date.tm_mday);
+        local.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
+        local.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
+        local.tm_isdst = -1;
+        entry.modified = mktime(&local);
         entries_.push_back(std::move(entry));
         status = unzGoToNextFile(file_);
     }

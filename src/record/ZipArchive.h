@@ -5,6 +5,7 @@
 // and sizes checked, so that a damaged or hostile archive cannot reach outside or exhaust memory.
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ public:
     const std::string& EntryName(int index) const { return entries_[index].name; }
     bool NameIsUtf8(int index) const { return (entries_[index].flag & kUtf8NameFlag) != 0; }
     uint64_t DeclaredSize(int index) const { return entries_[index].size; }
+    // Seconds since the epoch, to the two seconds the format keeps.
+    time_t ModifiedTime(int index) const { return entries_[index].modified; }
 
     // Reads entry index whole into bytes. TooLarge: its declared size is above maxBytes or
     // cannot be allocated; Failed: unsafe name, damaged data or sizes that disagree.
@@ -65,6 +68,7 @@ private:
         unsigned long flag = 0;
         uint64_t directoryPos = 0;
         uint64_t entryNumber = 0;
+        time_t modified = 0;
     };
 
     bool List();

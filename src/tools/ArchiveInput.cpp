@@ -21,8 +21,8 @@ bool IsArchive(const std::string& path) {
            record::LooksLikeZip(head, sizeof head);
 }
 
-bool FeedArchive(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
-                 ProgressBar& progress, std::string& error) {
+bool FeedArchive(const std::string& path, StreamSink& sink, ProgressBar& progress,
+                 std::string& error) {
     record::ZipReader reader(path);
     if (!reader.IsOpen()) {
         error = reader.Error();
@@ -32,14 +32,14 @@ bool FeedArchive(const std::string& path, WindowedDecoder& decoder, const CsvWri
     for (int i = 0; i < reader.EntryCount(); ++i) total += reader.DeclaredSize(i);
     progress.Start(total);
     uint64_t done = 0;
-    for (int i = 0; i < reader.EntryCount() && !output.Failed(); ++i) {
+    for (int i = 0; i < reader.EntryCount() && !sink.Failed(); ++i) {
         const auto result =
             reader.StreamEntry(i, kMaxEntryBytes, [&](const uint8_t* bytes, size_t count) {
-                decoder.Append(bytes, count);
+                sink.Append(bytes, count);
                 done += count;
                 progress.Update(done);
             });
-        decoder.EndBuffer();
+        sink.EndEntry();
         if (result != record::ZipReader::Result::Ok) {
             error = reader.Error();
             return false;

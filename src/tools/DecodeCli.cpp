@@ -10,11 +10,17 @@
 #include <sys/stat.h>
 
 #include "ArchiveInput.h"
+#include "CsvWriter.h"
+#include "McapExport.h"
+#include "WindowedDecoder.h"
 
 namespace decodecli {
 namespace {
 
-constexpr char kUsage[] = "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n";
+constexpr char kUsage[] =
+    "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n"
+    "       vyk-decode --mcap OUT [--limit CM] [--baud N] [--bins N] [--frame ID]\n"
+    "                  [--start UNIX_SECONDS] FILE\n";
 constexpr char kHelp[] =
     "Decodes a recorded scanner stream into one CSV line per record, after the header\n"
     "laser,angle,distance,aux1,aux2,aux3. FILE is a raw stream or a ZIP recording (told by\n"
@@ -25,11 +31,25 @@ constexpr char kHelp[] =
     "                 (a packet cut by a piece boundary is lost); default: the file as one\n"
     "  --help         this text\n"
     "\n"
+    "With --mcap the recording, all its entries as one continuous stream, becomes the MCAP file\n"
+    "OUT for ROS 2 and Foxglove: one sensor_msgs/msg/LaserScan message on /scan per complete\n"
+    "revolution, in ROS conventions (angles counter-clockwise from the 0 degree bearing).\n"
+    "\n"
+    "  --baud N              line rate of the recording, for the time stamps (default 230400)\n"
+    "  --bins N              bins of a scan, 1..5760 (default 720)\n"
+    "  --frame ID            frame_id of the scans (default laser)\n"
+    "  --start UNIX_SECONDS  time of the recording's first byte (default: estimated from the\n"
+    "                        first archive entry's time, 0 for a raw file)\n"
+    "\n"
     "A progress bar shows on stderr when it is a terminal and the records go elsewhere.\n"
     "Exit status: 0 done, 1 the file cannot be read, a damaged archive or a refused entry,\n"
     "or the output cannot be written,\n"
     "2 a bad option.\n";
 constexpr size_t kReadSize = size_t{1} << 20;
+constexpr int kMaxBins = 5760;
+constexpr uint64_t kNanosecondsPerSecond = 1000000000;
+// A ROS 2 time keeps its seconds in 32 signed bits.
+constexpr uint64_t kMaxStartSeconds = 0x7FFFFFFF;
 
 template <typename T>
 bool ParseNumber(const std::string& text, T& value) {
@@ -38,24 +58,77 @@ bool ParseNumber(const std::string& text, T& value) {
     return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
+// Whole seconds with up to nine decimals, read exactly into nanoseconds.
+bool ParseStart(const std::string& text, uint64_t& nanoseconds) {
+    const size_t dot = text.find('.');
+    uint64_t seconds = 0;
+    if (!ParseNumber(text.substr(0, dot), seconds) || seconds > kMaxStartSeconds)
+        return false;
+    uint64_t fraction = 0;
+    if (dot != std::string::npos) {
+        std::string digits = text.substr(dot + 1);
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        digits.resize(9, '0');
+        ParseNumber(digits, fraction);
+    }
+    nanoseconds = seconds * kNanosecondsPerSecond + fraction;
+    return true;
+}
+
+// CSV output: each entry is decoded as a buffer of its own.
+class CsvSink : public StreamSink {
+public:
+    CsvSink(WindowedDecoder& decoder, const CsvWriter& output)
+        : decoder_(decoder), output_(output) {}
+    void Append(const uint8_t* bytes, size_t count) override { decoder_.Append(bytes, count); }
+    void EndEntry() override { decoder_.EndBuffer(); }
+    bool Failed() const override { return output_.Failed(); }
+
+private:
+    WindowedDecoder& decoder_;
+    const CsvWriter& output_;
+};
+
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, Options& options) {
     bool haveFile = false;
+    bool mcapOnly = false;  // an option that means something only with --mcap
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help") {
             options.help = true;
-        } else if (arg == "--limit" || arg == "--chunk") {
+        } else if (arg == "--limit" || arg == "--chunk" || arg == "--mcap" || arg == "--baud" ||
+                   arg == "--bins" || arg == "--frame" || arg == "--start") {
             if (i + 1 == args.size())
                 return false;
             const std::string& value = args[++i];
+            bool valid = true;
             if (arg == "--limit") {
-                if (!ParseNumber(value, options.distanceLimit))
-                    return false;
-            } else if (!ParseNumber(value, options.chunk) || options.chunk < 1) {
-                return false;
+                valid = ParseNumber(value, options.distanceLimit);
+            } else if (arg == "--chunk") {
+                valid = ParseNumber(value, options.chunk) && options.chunk >= 1;
+            } else if (arg == "--mcap") {
+                options.mcap = value;
+                valid = !value.empty();
+            } else {
+                mcapOnly = true;
+                if (arg == "--baud") {
+                    valid = ParseNumber(value, options.baud) && options.baud >= 1;
+                } else if (arg == "--bins") {
+                    valid = ParseNumber(value, options.bins) && options.bins >= 1 &&
+                            options.bins <= kMaxBins;
+                } else if (arg == "--frame") {
+                    options.frame = value;
+                } else {
+                    valid = ParseStart(value, options.start);
+                    options.haveStart = true;
+                }
             }
+            if (!valid)
+                return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return false;
         } else if (haveFile) {
@@ -65,11 +138,15 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
             haveFile = true;
         }
     }
+    // The MCAP file is made of the whole stream, never of the live console's pieces.
+    const bool mcap = !options.mcap.empty();
+    if ((mcapOnly && !mcap) || (mcap && options.chunk > 0))
+        return false;
     return haveFile || options.help;
 }
 
-bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
-              ProgressBar& progress, std::string& error) {
+bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress,
+              std::string& error) {
     const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
         error = std::strerror(errno);
@@ -80,7 +157,7 @@ bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter
         progress.Start(static_cast<uint64_t>(info.st_size));
     std::vector<uint8_t> bytes(kReadSize);
     uint64_t done = 0;
-    while (!output.Failed()) {
+    while (!sink.Failed()) {
         const size_t count = std::fread(bytes.data(), 1, bytes.size(), file.get());
         if (count == 0 && std::ferror(file.get())) {
             error = std::strerror(errno);
@@ -88,16 +165,16 @@ bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter
         }
         if (count == 0)
             break;
-        decoder.Append(bytes.data(), count);
+        sink.Append(bytes.data(), count);
         done += count;
         progress.Update(done);
     }
-    decoder.EndBuffer();
+    sink.EndEntry();
     return true;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool showProgress) {
+        bool showProgress, bool outIsTerminal) {
     Options options;
     if (!ParseArguments(args, options)) {
         err << kUsage;
@@ -112,15 +189,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << kUsage << kHelp << std::flush;
         return out ? kOk : writeFailed(std::strerror(errno != 0 ? errno : EIO));
     }
+    if (!options.mcap.empty())
+        return ConvertToMcap(options, err, showProgress);
     CsvWriter output(out);
     WindowedDecoder decoder(
         options.distanceLimit, options.chunk,
         [&output](const ScanPoint* records, size_t count) { output.Write(records, count); });
-    ProgressBar progress(err, showProgress);
+    // On a terminal that also shows the records, the bar would break their lines.
+    ProgressBar progress(err, showProgress && !outIsTerminal);
+    CsvSink sink(decoder, output);
     std::string error;
-    const bool read = IsArchive(options.file)
-                          ? FeedArchive(options.file, decoder, output, progress, error)
-                          : FeedFile(options.file, decoder, output, progress, error);
+    const bool read = IsArchive(options.file) ? FeedArchive(options.file, sink, progress, error)
+                                              : FeedFile(options.file, sink, progress, error);
     progress.Finish();
     if (!read) {
         err << "vyk-decode: cannot read " << options.file << ": " << error << '\n';

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "CsvWriter.h"
+#include "LaserScanMcap.h"
 #include "ProgressBar.h"
-#include "WindowedDecoder.h"
+#include "StreamSink.h"
 
 namespace decodecli {
 
@@ -18,6 +18,13 @@ struct Options {
     int chunk = 0;  // 0: each buffer in one call
     bool help = false;
     std::string file;
+    // --mcap: the MCAP file to write instead of CSV, and how to make its scans.
+    std::string mcap;
+    int baud = scanner::kConsoleBaud;
+    int bins = record::kDefaultScanBins;
+    std::string frame = record::kDefaultScanFrame;
+    bool haveStart = false;
+    uint64_t start = 0;  // nanoseconds since the epoch
 };
 
 enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
@@ -25,14 +32,14 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
 // Returns false on a bad option or value.
 bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
-// An input feeds the decoder its buffers (Append, then EndBuffer after each), shows how much of
-// it was read, and stops early once the output has failed. A plain file is one buffer.
+// An input feeds the sink its entries (Append, then EndEntry after each), shows how much of
+// it was read, and stops early once the output has failed. A plain file is one entry.
 // Returns false with the system's reason when the input cannot be read.
-bool FeedFile(const std::string& path, WindowedDecoder& decoder, const CsvWriter& output,
-              ProgressBar& progress, std::string& error);
+bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress, std::string& error);
 
-// The whole program: arguments without the program name. The progress bar goes to err.
+// The whole program: arguments without the program name. The progress bar goes to err when
+// showProgress is set, unless the records go to the same terminal.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool showProgress = false);
+        bool showProgress = false, bool outIsTerminal = false);
 
 }  // namespace decodecli

@@ -36,3 +36,11 @@ inline uint64_t JsonUint64(const QJsonValue& value) {
     return value.isString() ? std::stoull(value.toString().toStdString())
                             : static_cast<uint64_t>(value.toDouble());
 }
+
+// header.stamp of a decoded ROS 2 message in nanoseconds; the decoder names the second field
+// nsec or nanosec by its version.
+inline uint64_t JsonStamp(const QJsonValue& message) {
+    const QJsonValue stamp = message["header"]["stamp"];
+    const QJsonValue ns = stamp["nanosec"].isUndefined() ? stamp["nsec"] : stamp["nanosec"];
+    return JsonUint64(stamp["sec"]) * 1'000'000'000 + JsonUint64(ns);
+}
