@@ -41,6 +41,7 @@ public:
 
     uint64_t Revolutions() const { return writer_.MessageCount(); }
     const std::string& Error() const { return writer_.Error(); }
+    const std::string& TemporaryPath() const { return writer_.TemporaryPath(); }
 
     // Nanoseconds since the epoch of the stream's byte at position.
     static uint64_t StampOf(uint64_t start, uint64_t position, int baud);

@@ -46,6 +46,8 @@ public:
     uint64_t MessageCount() const { return messageCount_; }
     // The system's reason after a failure.
     const std::string& Error() const { return error_; }
+    // The name the file has until Close renames it; empty when no file is open.
+    const std::string& TemporaryPath() const { return tempPath_; }
 
 private:
     // Per channel: log time and offset in the chunk of each message.

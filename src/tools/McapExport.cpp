@@ -1,6 +1,10 @@
 #include "McapExport.h"
 
+#include <signal.h>
+#include <unistd.h>
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <ostream>
 
 #include "ArchiveInput.h"
@@ -13,6 +17,48 @@ namespace {
 constexpr uint8_t kEndMark = 0x80;
 constexpr size_t kLongestPacket = 5;
 constexpr uint64_t kNanosecondsPerSecond = 1000000000;
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+char unfinished[4096];  // the file to remove when a signal ends the conversion
+
+void RemoveUnfinished(int signal) {
+    unlink(unfinished);
+    ::signal(signal, SIG_DFL);
+    raise(signal);  // delivered when the handler returns
+}
+
+// While it lives, an interrupt removes the unfinished file before it ends the tool; a signal
+// that was ignored stays ignored.
+class InterruptCleanup {
+public:
+    explicit InterruptCleanup(const std::string& path) {
+        if (path.size() >= sizeof unfinished)
+            return;
+        std::memcpy(unfinished, path.c_str(), path.size() + 1);
+        struct sigaction action = {};
+        action.sa_handler = RemoveUnfinished;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kInterrupts); ++i) {
+            sigaction(kInterrupts[i], nullptr, &old_[i]);
+            if (old_[i].sa_handler != SIG_IGN)
+                sigaction(kInterrupts[i], &action, nullptr);
+        }
+        installed_ = true;
+    }
+    ~InterruptCleanup() {
+        if (!installed_)
+            return;
+        for (size_t i = 0; i < std::size(kInterrupts); ++i)
+            sigaction(kInterrupts[i], &old_[i], nullptr);
+        unfinished[0] = '\0';
+    }
+    InterruptCleanup(const InterruptCleanup&) = delete;
+    InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+
+private:
+    struct sigaction old_[std::size(kInterrupts)] = {};
+    bool installed_ = false;
+};
 
 }  // namespace
 
@@ -136,6 +182,7 @@ int ConvertToMcap(const Options& options, std::ostream& err, bool showProgress) 
         err << "vyk-decode: " << mcap.Error() << '\n';
         return kFileError;
     }
+    const InterruptCleanup cleanup(mcap.TemporaryPath());
     ScanFeed feed(options.distanceLimit, mcap);
     ProgressBar progress(err, showProgress);
     std::string error;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -290,6 +291,24 @@ TEST_F(McapExportTest, AFailedConversionLeavesNothingBehind) {
     QFile old(QString::fromStdString(kept));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), "old");
+}
+
+TEST_F(McapExportTest, AnInterruptedConversionRemovesItsUnfinishedFile) {
+    const Bytes turns = MakeStream(20).bytes;
+    Bytes bytes;
+    for (int i = 0; i < 1500; ++i) bytes.insert(bytes.end(), turns.begin(), turns.end());
+    const std::string raw = Path("long.000");
+    WriteFile(raw, bytes);
+    SpawnedProgram convert({VYK_DECODE_PATH, "--mcap", Path("scan.mcap"), raw}, true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Files().find("scan.mcap.") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        usleep(10000);
+    usleep(200000);
+    ASSERT_TRUE(convert.Running()) << "the conversion ended before the signal";
+    convert.Terminate();
+    EXPECT_EQ(convert.WaitExit(20), 128 + SIGTERM);
+    EXPECT_EQ(Files(), "long.000");
 }
 
 TEST_F(McapExportTest, BadOptionsAreUsageErrors) {
