@@ -74,7 +74,10 @@ void BM_SerialStream(benchmark::State& state) {
         PtyPair pty;
         QTemporaryDir dir;
         IniFile ini(dir.filePath("VYK-10.ini"));
-        ini.WriteString("Ports", "COM80", pty.SlavePath());
+        if (!ini.WriteString("Ports", "COM80", pty.SlavePath())) {
+            state.SkipWithError("cannot write the INI file");
+            return;
+        }
         SilentPrompt prompt;
         QObject owner;
         TSerialPort port(prompt, &ini);

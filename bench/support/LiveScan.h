@@ -101,7 +101,8 @@ struct LiveSetup {
     explicit LiveSetup(const QString& iniName) : ini(dir.filePath(iniName)) {
         options.iniPath = ini.Path();
         options.prompt = &prompt;
-        ini.WriteString("Ports", "COM1", relay.WindowPath());
+        // A failed write shows as COM1 not opening in OpenLive.
+        portWritten = ini.WriteString("Ports", "COM1", relay.WindowPath()).ok;
     }
 
     CountingRelay relay;
@@ -109,6 +110,7 @@ struct LiveSetup {
     ScriptedPrompt prompt;
     IniFile ini;
     Options options;
+    bool portWritten = false;
 };
 
 // Shows the window with the view at 1920 x 1040 and opens COM1 through the port dialog as a

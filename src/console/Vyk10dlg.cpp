@@ -185,7 +185,7 @@ void TfrmVYK10::FormCreate() {
 }
 
 void TfrmVYK10::FormDestroy() {
-    SaveExitSettings(*ini_, settings);
+    TellIfNotSaved(SaveExitSettings(*ini_, settings));
     tmrComport->stop();
     ReleasePort();
     // Packs the recording's last segment.
@@ -288,7 +288,7 @@ void TfrmVYK10::mniSetDebugModeClick() {
 void TfrmVYK10::mniN5Click() {
     const QString title = AskTitle(*prompt_, windowTitle());
     setWindowTitle(title);
-    SaveCaption(*ini_, title);
+    TellIfNotSaved(SaveCaption(*ini_, title));
 }
 
 void TfrmVYK10::mniDecodeToolsClick() {

@@ -1,7 +1,6 @@
 #include "IniFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 #include <cctype>
@@ -9,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "FileReplace.h"
 #include "TextCodec.h"
 
 namespace {
@@ -25,13 +25,23 @@ bool IsUtf8(const QByteArray& bytes) {
     return !decoder.hasError();
 }
 
-// UTF-8 when the file is valid UTF-8, else GBK as the Windows programs wrote it.
-Text Load(const QString& path) {
+// UTF-8 when the file is valid UTF-8, else GBK as the Windows programs wrote it. A file that is
+// there but cannot be read gives an empty text and the reason in failure, so that no write
+// replaces what it could not see.
+Text Load(const QString& path, QString* failure = nullptr) {
     Text text;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (failure && file.exists())
+            *failure = file.errorString();
         return text;
+    }
     QByteArray all = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (failure)
+            *failure = file.errorString();
+        return text;
+    }
     if (all.startsWith("\xEF\xBB\xBF"))
         all.remove(0, 3);
     if (all.contains("\r\n"))
@@ -48,12 +58,8 @@ Text Load(const QString& path) {
     return text;
 }
 
-bool Save(const QString& path, const Text& text) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write((text.lines.join(text.eol) + text.eol).toUtf8());
-    return file.commit();
+WriteResult Save(const QString& path, const Text& text) {
+    return ReplaceFile(path, (text.lines.join(text.eol) + text.eol).toUtf8());
 }
 
 bool Same(const QString& a, const QString& b) {
@@ -185,11 +191,6 @@ std::optional<int> ParseInteger(const QString& text) {
 }  // namespace
 
 struct IniFile::Pending {
-    struct Write {
-        QString section;
-        QString key;
-        QString value;
-    };
     Text text;
     std::vector<Write> writes;
 };
@@ -250,16 +251,16 @@ QString IniFile::ReadPath(const QString& section, const QString& key) const {
     return found.line < 0 ? QString() : QFile::decodeName(ValueOf(found.Source().raw[found.line]));
 }
 
-void IniFile::WriteInteger(const QString& section, const QString& key, int value) {
-    WriteString(section, key, QString::number(value));
+WriteResult IniFile::WriteInteger(const QString& section, const QString& key, int value) {
+    return WriteString(section, key, QString::number(value));
 }
 
-void IniFile::WriteBool(const QString& section, const QString& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+WriteResult IniFile::WriteBool(const QString& section, const QString& key, bool value) {
+    return WriteString(section, key, value ? "1" : "0");
 }
 
-void IniFile::WriteString(const QString& sectionName, const QString& keyName,
-                          const QString& value) {
+WriteResult IniFile::WriteString(const QString& sectionName, const QString& keyName,
+                                 const QString& value) {
     const QString section = sectionName.trimmed();
     const QString key = keyName.trimmed();
     if (pending_) {
@@ -270,11 +271,18 @@ void IniFile::WriteString(const QString& sectionName, const QString& keyName,
         }
         Apply(pending_->text, section, key, value);
         pending_->writes.push_back({section, key, value});
-        return;
+        return {};
     }
-    Text text = Load(path_);
-    Apply(text, section, key, value);
-    Save(path_, text);
+    return Rewrite({{section, key, value}});
+}
+
+WriteResult IniFile::Rewrite(const std::vector<Write>& writes) const {
+    QString unreadable;
+    Text text = Load(path_, &unreadable);
+    if (!unreadable.isEmpty())
+        return WriteResult::Failed(unreadable);
+    for (const Write& write : writes) Apply(text, write.section, write.key, write.value);
+    return Save(path_, text);
 }
 
 IniFile::Batch::Batch(IniFile& ini) : ini_(ini) {
@@ -283,14 +291,38 @@ IniFile::Batch::Batch(IniFile& ini) : ini_(ini) {
 }
 
 IniFile::Batch::~Batch() {
-    if (--ini_.batchDepth_ > 0)
-        return;
+    if (!ended_ && End())
+        ini_.pending_.reset();
+}
+
+void IniFile::Batch::WriteInteger(const QString& section, const QString& key, int value) {
+    (void)ini_.WriteInteger(section, key, value);
+}
+
+void IniFile::Batch::WriteBool(const QString& section, const QString& key, bool value) {
+    (void)ini_.WriteBool(section, key, value);
+}
+
+void IniFile::Batch::WriteString(const QString& section, const QString& key, const QString& value) {
+    (void)ini_.WriteString(section, key, value);
+}
+
+bool IniFile::Batch::End() {
+    ended_ = true;
+    return --ini_.batchDepth_ == 0;
+}
+
+WriteResult IniFile::Batch::Commit() {
+    if (!End())
+        return {};
     const std::unique_ptr<Pending> pending = std::move(ini_.pending_);
     if (pending->writes.empty())
-        return;
+        return {};
     // Others may have written the file meanwhile: their keys stay.
-    Text text = Load(ini_.path_);
-    for (const Pending::Write& write : pending->writes)
-        Apply(text, write.section, write.key, write.value);
-    Save(ini_.path_, text);
+    return ini_.Rewrite(pending->writes);
+}
+
+QString SettingsNotSavedText(const QString& path, const WriteResult& result) {
+    return QStringLiteral("设置未能保存！\n%1\n%2\n原有的设置文件保持不变。")
+        .arg(path, result.reason);
 }

@@ -390,12 +390,18 @@ void TScanWindow::SystemCommand(int command) {
         case kCmdDistanceLimit:
             if (AskDistanceLimit(*prompt_, settings.distanceLimit)) {
                 loop_.distanceLimit = settings.distanceLimit;
-                SaveDistanceLimit(*ini_, settings.distanceLimit);
+                TellIfNotSaved(SaveDistanceLimit(*ini_, settings.distanceLimit));
             }
             break;
         default:
             break;
     }
+}
+
+void TScanWindow::TellIfNotSaved(const WriteResult& result) {
+    if (!result)
+        prompt_->Message(SettingsNotSavedText(options_.iniPath, result), QString(),
+                         Prompt::Icon::Warning);
 }
 
 // Once closing has begun nothing may wait on the user: the window is about to go.

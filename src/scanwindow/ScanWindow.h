@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "Acquisition.h"
+#include "FileReplace.h"
 #include "Interaction.h"
 #include "Lasernode.h"
 #include "PortReconnect.h"
@@ -162,6 +163,8 @@ protected:
     void ReadMainSettings();
     void CreateGraph();
     bool SendToPort(const QByteArray& bytes);
+    // A settings write that failed is told; the file was kept as it was.
+    void TellIfNotSaved(const WriteResult& result);
     // A button on tlbMain, after those added before it and left of the system menu's button.
     QAction* AddToolButton(const QString& text);
 

@@ -22,19 +22,20 @@ WindowSettings LoadSettings(const IniFile& ini, const QString& currentCaption, i
     return s;
 }
 
-void SaveExitSettings(IniFile& ini, const WindowSettings& s) {
-    const IniFile::Batch batch(ini);
-    ini.WriteInteger(kSection, "BandRate", s.baudRate);
-    ini.WriteInteger(kSection, "viewtype", s.viewType);
-    ini.WriteBool(kSection, "mode", s.debugMode);
+WriteResult SaveExitSettings(IniFile& ini, const WindowSettings& s) {
+    IniFile::Batch batch(ini);
+    batch.WriteInteger(kSection, "BandRate", s.baudRate);
+    batch.WriteInteger(kSection, "viewtype", s.viewType);
+    batch.WriteBool(kSection, "mode", s.debugMode);
+    return batch.Commit();
 }
 
-void SaveCaption(IniFile& ini, const QString& caption) {
-    ini.WriteString(kSection, "caption", caption);
+WriteResult SaveCaption(IniFile& ini, const QString& caption) {
+    return ini.WriteString(kSection, "caption", caption);
 }
 
-void SaveDistanceLimit(IniFile& ini, int distanceLimit) {
-    ini.WriteInteger(kSection, "VykMax", distanceLimit);
+WriteResult SaveDistanceLimit(IniFile& ini, int distanceLimit) {
+    return ini.WriteInteger(kSection, "VykMax", distanceLimit);
 }
 
 }  // namespace scanwindow

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "FileReplace.h"
+
 class IniFile;
 
 namespace scanwindow {
@@ -25,9 +27,9 @@ struct WindowSettings {
 // Reads every key; a missing file or key gives the defaults, with defaultBaud for BandRate.
 // Applies the debug mode rule.
 WindowSettings LoadSettings(const IniFile& ini, const QString& currentCaption, int defaultBaud);
-// What the window writes at exit.
-void SaveExitSettings(IniFile& ini, const WindowSettings& settings);
-void SaveCaption(IniFile& ini, const QString& caption);
-void SaveDistanceLimit(IniFile& ini, int distanceLimit);
+// What the window writes at exit, in one batch.
+[[nodiscard]] WriteResult SaveExitSettings(IniFile& ini, const WindowSettings& settings);
+[[nodiscard]] WriteResult SaveCaption(IniFile& ini, const QString& caption);
+[[nodiscard]] WriteResult SaveDistanceLimit(IniFile& ini, int distanceLimit);
 
 }  // namespace scanwindow

@@ -346,7 +346,7 @@ int Pull(const Options& options, const ZoneTable& table, IniFile& ini, std::ostr
             err << "vyk-zones: " << options.iniFile << " left as it was\n";
         return code;
     }
-    StoreZones(ini, back.Table());
+    (void)StoreZones(ini, back.Table());
     return kOk;
 }
 

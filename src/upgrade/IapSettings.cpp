@@ -24,14 +24,20 @@ IapSettings LoadIapSettings(const IniFile& ini) {
     return settings;
 }
 
-void SaveIapSettings(IniFile& ini, const IapSettings& settings) {
-    ini.WriteInteger(kSection, QStringLiteral("PageIndex"), settings.pageIndex);
-    ini.WriteString(kSection, QStringLiteral("filename"), settings.fileName);
-    ini.WriteInteger(kSection, QStringLiteral("COM"), settings.comPort);
-    ini.WriteBool(kSection, QStringLiteral("bAuto"), settings.bAuto);
-    ini.WriteBool(kSection, QStringLiteral("bDisPowerData"), settings.bDisPowerData);
+WriteResult SaveIapSettings(IniFile& ini, const IapSettings& settings) {
+    WriteResult first;
+    const auto keep = [&first](const WriteResult& result) {
+        if (first.ok && !result.ok)
+            first = result;
+    };
+    keep(ini.WriteInteger(kSection, QStringLiteral("PageIndex"), settings.pageIndex));
+    keep(ini.WriteString(kSection, QStringLiteral("filename"), settings.fileName));
+    keep(ini.WriteInteger(kSection, QStringLiteral("COM"), settings.comPort));
+    keep(ini.WriteBool(kSection, QStringLiteral("bAuto"), settings.bAuto));
+    keep(ini.WriteBool(kSection, QStringLiteral("bDisPowerData"), settings.bDisPowerData));
     for (int i = 0; i < IapSettings::kHistoryKeys; ++i) {
-        ini.WriteString(kHistorySection, QString::number(i),
-                        i < settings.history.size() ? settings.history[i] : QString());
+        keep(ini.WriteString(kHistorySection, QString::number(i),
+                             i < settings.history.size() ? settings.history[i] : QString()));
     }
+    return first;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "FileReplace.h"
+
 class IniFile;
 
 struct IapSettings {
@@ -20,5 +22,6 @@ struct IapSettings {
 };
 
 IapSettings LoadIapSettings(const IniFile& ini);
-// Keys beyond the history are written empty, so that older entries do not come back.
-void SaveIapSettings(IniFile& ini, const IapSettings& settings);
+// Keys beyond the history are written empty, so that older entries do not come back. On failure
+// the result of the first write that failed.
+[[nodiscard]] WriteResult SaveIapSettings(IniFile& ini, const IapSettings& settings);

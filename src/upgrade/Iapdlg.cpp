@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "IapSettings.h"
+#include "IniFile.h"
 #include "Prompt.h"
 #include "ReceivedText.h"
 #include "Tick.h"
@@ -206,7 +207,9 @@ void TfrmIAP::SaveSettings() {
     settings.bAuto = bAuto;
     settings.bDisPowerData = bDisPowerData;
     settings.history = history_.Entries();
-    SaveIapSettings(ini_, settings);
+    const WriteResult saved = SaveIapSettings(ini_, settings);
+    if (!saved)
+        prompt_.Message(SettingsNotSavedText(ini_.Path(), saved));
 }
 
 void TfrmIAP::btnClearMsgClick() {

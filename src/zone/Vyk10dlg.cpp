@@ -263,12 +263,13 @@ void TfrmVYK10::FormDestroy() {
     delete processForm;
     processForm = nullptr;
     {
-        // One write of the file at exit.
-        const IniFile::Batch batch(*ini_);
-        SaveExitSettings(*ini_, settings);
-        SaveCaption(*ini_, windowTitle());
-        ini_->WriteString(QString::fromLatin1(kMainSection), QStringLiteral("hisFile"), QString());
-        StoreZones(*ini_, tool_.Table());
+        // One write of the file at exit; the inner writes go with the batch's commit.
+        IniFile::Batch batch(*ini_);
+        (void)SaveExitSettings(*ini_, settings);
+        (void)SaveCaption(*ini_, windowTitle());
+        batch.WriteString(QString::fromLatin1(kMainSection), QStringLiteral("hisFile"), QString());
+        (void)StoreZones(*ini_, tool_.Table());
+        TellIfNotSaved(batch.Commit());
     }
     tmrComport->stop();
     ReleasePort();

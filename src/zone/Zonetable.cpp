@@ -37,18 +37,19 @@ void LoadZones(const IniFile& ini, ZoneTable& table) {
     }
 }
 
-void StoreZones(IniFile& ini, const ZoneTable& table) {
+WriteResult StoreZones(IniFile& ini, const ZoneTable& table) {
     // Some 150 keys: the file is written once, not once a key.
-    const IniFile::Batch batch(ini);
-    ini.WriteInteger(kProtectSection, kLevelKey, table.IOLevel);
+    IniFile::Batch batch(ini);
+    batch.WriteInteger(kProtectSection, kLevelKey, table.IOLevel);
     for (int z = 0; z < kZoneCount; ++z) {
         const ProtectZone& zone = table.zones[z];
         const QString section = PolySection(z);
-        ini.WriteInteger(section, kCountKey, zone.count);
-        ini.WriteInteger(section, kSensitivityKey, zone.IOTCount);
+        batch.WriteInteger(section, kCountKey, zone.count);
+        batch.WriteInteger(section, kSensitivityKey, zone.IOTCount);
         for (int k = 0; k < ProtectZone::kPairs; ++k) {
-            ini.WriteInteger(section, PairKey('x', k), zone.x[k]);
-            ini.WriteInteger(section, PairKey('y', k), zone.y[k]);
+            batch.WriteInteger(section, PairKey('x', k), zone.x[k]);
+            batch.WriteInteger(section, PairKey('y', k), zone.y[k]);
         }
     }
+    return batch.Commit();
 }

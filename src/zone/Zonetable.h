@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "FileReplace.h"
 #include "ProtectZone.h"
 
 class IniFile;
@@ -27,4 +28,4 @@ struct ZoneTable {
 // sensitivity of 0 reads as 5.
 void LoadZones(const IniFile& ini, ZoneTable& table);
 // Writes the same keys in one batch, leaving every other section and key of the file as it is.
-void StoreZones(IniFile& ini, const ZoneTable& table);
+[[nodiscard]] WriteResult StoreZones(IniFile& ini, const ZoneTable& table);

@@ -53,8 +53,8 @@ TEST(PortInfoTest, ListsThePortsPresentOnTheMachine) {
     PtyPair pty;
     QTemporaryDir dir;
     IniFile ini(dir.filePath("ports.ini"));
-    ini.WriteString("Ports", "COM70", pty.SlavePath());
-    ini.WriteString("Ports", "COM69", "/dev/no-such-serial-device");
+    EXPECT_TRUE(ini.WriteString("Ports", "COM70", pty.SlavePath()));
+    EXPECT_TRUE(ini.WriteString("Ports", "COM69", "/dev/no-such-serial-device"));
     TCommSerialPortInfo info(&ini);
     EXPECT_TRUE(info.PortList.contains("COM70"));
     EXPECT_FALSE(info.PortList.contains("COM69"));

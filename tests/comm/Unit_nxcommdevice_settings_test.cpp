@@ -136,8 +136,8 @@ TEST(SettingsRulesTest, AcceptedInputBecomesSettings) {
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ini.WriteString("Ports", "COM70", pty.SlavePath());
-        ini.WriteString("Ports", "COM71", other.SlavePath());
+        EXPECT_TRUE(ini.WriteString("Ports", "COM70", pty.SlavePath()));
+        EXPECT_TRUE(ini.WriteString("Ports", "COM71", other.SlavePath()));
         device.SetDeviceMap(&ini);
         device.SetPortName("COM70");
         device.SetBaud(br9600);

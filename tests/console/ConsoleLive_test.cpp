@@ -62,7 +62,7 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
     QTemporaryDir dir;
     const QString iniPath = dir.filePath("VYK-10.ini");
-    IniFile(iniPath).WriteString("Ports", "COM1", DevicePath(sim));
+    EXPECT_TRUE(IniFile(iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
 
     ScriptedPrompt prompt;
     ConsoleOptions options;
@@ -155,7 +155,7 @@ TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
     ConsoleOptions options;
     options.iniPath = dir.filePath("VYK-10.ini");
     options.prompt = &prompt;
-    IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim));
+    EXPECT_TRUE(IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
     TfrmVYK10 window(options);
     window.resize(1106, 700);
     window.show();
@@ -221,10 +221,10 @@ TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecode
     ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
     const QString iniPath = dir.filePath("VYK-10.ini");
     IniFile ini(iniPath);
-    ini.WriteString("Ports", "COM1", DevicePath(sim));
-    ini.WriteString("Main", "mode", "1");
-    ini.WriteString("Main", "viewtype", "162");
-    ini.WriteString("Main", "BandRate", "921600");
+    EXPECT_TRUE(ini.WriteString("Ports", "COM1", DevicePath(sim)));
+    EXPECT_TRUE(ini.WriteString("Main", "mode", "1"));
+    EXPECT_TRUE(ini.WriteString("Main", "viewtype", "162"));
+    EXPECT_TRUE(ini.WriteString("Main", "BandRate", "921600"));
 
     ScriptedPrompt prompt;
     ConsoleOptions options;
@@ -293,8 +293,8 @@ TEST(ConsoleRecording, ASignalPacksTheRecordingAsTheCloseBoxDoes) {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         QTemporaryDir dir;
         IniFile ini(dir.filePath("VYK-10.ini"));
-        ini.WriteString("Main", "mode", "1");
-        ini.WriteString("Main", "viewtype", "162");
+        EXPECT_TRUE(ini.WriteString("Main", "mode", "1"));
+        EXPECT_TRUE(ini.WriteString("Main", "viewtype", "162"));
         ScriptedPrompt prompt;
         ConsoleOptions options;
         options.iniPath = dir.filePath("VYK-10.ini");

@@ -95,6 +95,16 @@ TEST_F(Window, FirstStartWithoutIniShowsTheCircleViewAndWritesTheKeysAtExit) {
     EXPECT_EQ(Key("mode"), "0");
 }
 
+TEST_F(Window, SettingsThatCannotBeWrittenAreToldAndTheFileKept) {
+    SmallTmpfs disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Refusal();
+    ConsoleOptions options;
+    PrepareOptions(options, disk.FilePath("VYK-10.ini"), "[Main]\nmode=1\nviewtype=162\n", prompt);
+    ExpectUnsavedSettingsToldAndTheFileKept(disk, ShowWindow<TfrmVYK10>(options, {1106, 700}),
+                                            prompt);
+}
+
 TEST_F(Window, DebugModeUnlocksTheStoredViewAndThePopup) {
     const struct {
         const char* ini;

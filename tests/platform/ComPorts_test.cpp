@@ -40,9 +40,9 @@ TEST(ComPortsTest, NumbersMapOntoLinuxDevices) {
 TEST(ComPortsTest, PortsSectionOfTheIniOverridesTheTable) {
     QTemporaryDir dir;
     IniFile ini(dir.filePath("VYK-05.ini"));
-    ini.WriteString("ports", "com3", " /dev/serial/by-id/usb-scanner ");
-    ini.WriteString("Ports", "COM70", "/dev/rfcomm0");
-    ini.WriteString("Ports", "COM120", "/dev/ttyUSB9");
+    EXPECT_TRUE(ini.WriteString("ports", "com3", " /dev/serial/by-id/usb-scanner "));
+    EXPECT_TRUE(ini.WriteString("Ports", "COM70", "/dev/rfcomm0"));
+    EXPECT_TRUE(ini.WriteString("Ports", "COM120", "/dev/ttyUSB9"));
     EXPECT_EQ(ComDevicePath(3, &ini), "/dev/serial/by-id/usb-scanner");
     EXPECT_EQ(ComDevicePath(70, &ini), "/dev/rfcomm0");
     EXPECT_EQ(ComDevicePath(4, &ini), "/dev/ttyS3");
@@ -62,9 +62,9 @@ class ComPortsPtyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(pty.SlavePath().isEmpty());
-        ini.WriteString("Ports", "COM80", pty.SlavePath());
-        ini.WriteString("Ports", "COM81", dir.filePath("gone"));
-        ini.WriteString("Ports", "COM75", pty.SlavePath());
+        EXPECT_TRUE(ini.WriteString("Ports", "COM80", pty.SlavePath()));
+        EXPECT_TRUE(ini.WriteString("Ports", "COM81", dir.filePath("gone")));
+        EXPECT_TRUE(ini.WriteString("Ports", "COM75", pty.SlavePath()));
     }
 
     PtyPair pty;

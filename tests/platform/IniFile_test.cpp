@@ -2,13 +2,20 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 
+#include "SmallTmpfs.h"
+#include "SystemError.h"
 #include "TextCodec.h"
 
 namespace {
@@ -27,18 +34,24 @@ extern "C" int isxdigit(int c) noexcept {
 
 namespace {
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class IniFileTest : public ::testing::Test {
 protected:
     QString Write(const QByteArray& bytes) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        WriteFile(path, bytes);
         return path;
     }
-    QByteArray Contents() const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray Contents() const { return ReadFile(path); }
 
     QTemporaryDir dir;
     QString path = dir.filePath("VYK-10.ini");
@@ -51,7 +64,7 @@ TEST_F(IniFileTest, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
     EXPECT_TRUE(ini.ReadBool("Port", "Auto", true));
     EXPECT_FALSE(QFile::exists(path));
 
-    ini.WriteInteger("Port", "Baud", 921600);
+    EXPECT_TRUE(ini.WriteInteger("Port", "Baud", 921600));
     EXPECT_EQ(Contents(), "[Port]\nBaud=921600\n");
     EXPECT_EQ(IniFile(path).ReadInteger("port", "BAUD", 0), 921600);
 }
@@ -103,8 +116,8 @@ TEST_F(IniFileTest, LookupFollowsTheProfileRules) {
 TEST_F(IniFileTest, WritesReplaceTheFirstOfDuplicatesAndTrimNames) {
     Write("[A]\nk=1\nK=2\n[A]\nk=3\n");
     IniFile ini(path);
-    ini.WriteString(" a ", " K ", "9");
-    ini.WriteString("  New ", " key ", "v");
+    EXPECT_TRUE(ini.WriteString(" a ", " K ", "9"));
+    EXPECT_TRUE(ini.WriteString("  New ", " key ", "v"));
     EXPECT_EQ(Contents(), "[A]\nk=9\nK=2\n[A]\nk=3\n[New]\nkey=v\n");
 }
 
@@ -140,7 +153,7 @@ TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
     IniFile ini(path);
     classTestsOutsideTheTable = 0;
     for (const auto& c : cases) {
-        ini.WriteString("N", "v", QString::fromUtf8(c.text));
+        EXPECT_TRUE(ini.WriteString("N", "v", QString::fromUtf8(c.text)));
         EXPECT_EQ(ini.ReadInteger("N", "v", 77), c.expected) << c.text;
     }
     EXPECT_EQ(classTestsOutsideTheTable, 0) << "a character class was asked about a non-byte";
@@ -148,8 +161,8 @@ TEST_F(IniFileTest, IntegersAcceptDelphiSyntaxAndFallBackOnAnythingElse) {
 
 TEST_F(IniFileTest, BooleansAreIntegersNotZero) {
     IniFile ini(path);
-    ini.WriteBool("B", "on", true);
-    ini.WriteBool("B", "off", false);
+    EXPECT_TRUE(ini.WriteBool("B", "on", true));
+    EXPECT_TRUE(ini.WriteBool("B", "off", false));
     EXPECT_EQ(Contents(), "[B]\non=1\noff=0\n");
     const struct {
         const char* text;
@@ -158,7 +171,7 @@ TEST_F(IniFileTest, BooleansAreIntegersNotZero) {
     } cases[] = {{"1", false, true},  {"0", true, false},  {"2", false, true},
                  {"$0", true, false}, {"yes", true, true}, {"yes", false, false}};
     for (const auto& c : cases) {
-        ini.WriteString("B", "v", c.text);
+        EXPECT_TRUE(ini.WriteString("B", "v", c.text));
         EXPECT_EQ(ini.ReadBool("B", "v", c.fallback), c.expected) << c.text;
     }
 }
@@ -166,9 +179,9 @@ TEST_F(IniFileTest, BooleansAreIntegersNotZero) {
 TEST_F(IniFileTest, WritesKeepTheRestOfTheFile) {
     Write("; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=2\r\n\r\n[B]\r\nz=3\r\n");
     IniFile ini(path);
-    ini.WriteInteger("a", "Y", 20);
-    ini.WriteString("A", "new", "n");
-    ini.WriteString("C", "w", "c");
+    EXPECT_TRUE(ini.WriteInteger("a", "Y", 20));
+    EXPECT_TRUE(ini.WriteString("A", "new", "n"));
+    EXPECT_TRUE(ini.WriteString("C", "w", "c"));
     EXPECT_EQ(Contents(),
               "; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=20\r\nnew=n\r\n\r\n[B]\r\nz=3\r\n"
               "[C]\r\nw=c\r\n");
@@ -182,19 +195,21 @@ TEST_F(IniFileTest, BatchWritesTheFileOnceWhenItEnds) {
     Write(before);
     IniFile ini(path);
     {
-        const IniFile::Batch batch(ini);
-        ini.WriteInteger("a", "Y", 20);
+        IniFile::Batch batch(ini);
+        EXPECT_TRUE(ini.WriteInteger("a", "Y", 20));
         {
-            const IniFile::Batch inner(ini);
-            ini.WriteString("A", "new", "n");
+            IniFile::Batch inner(ini);
+            EXPECT_TRUE(ini.WriteString("A", "new", "n"));
+            EXPECT_TRUE(inner.Commit());
         }
-        ini.WriteString("C", "w", "c");
+        EXPECT_TRUE(ini.WriteString("C", "w", "c"));
         EXPECT_EQ(ini.ReadInteger("A", "y", 0), 20);
         EXPECT_EQ(ini.ReadString("a", "NEW", ""), "n");
         EXPECT_EQ(ini.ReadString("C", "w", ""), "c");
         EXPECT_EQ(ini.ReadInteger("B", "z", 0), 3);
         // A program that dies here leaves the file whole, as it was.
         EXPECT_EQ(Contents(), before);
+        EXPECT_TRUE(batch.Commit());
     }
     EXPECT_EQ(Contents(),
               "; top comment\r\n[A]\r\nx=1\r\n; inside\r\ny=20\r\nnew=n\r\n\r\n[B]\r\nz=3\r\n"
@@ -207,23 +222,33 @@ TEST_F(IniFileTest, BatchReadsPathsAfterAddedLinesAndKeepsOtherWriters) {
     Write("[Ports]\nCOM1=/dev/ttyS0\n[Main]\nVykMax=6000\n");
     IniFile ini(path);
     {
-        const IniFile::Batch batch(ini);
-        ini.WriteString("Ports", "COM0", "/dev/ttyUSB0");
-        ini.WriteString("New", "k", "v");
+        IniFile::Batch batch(ini);
+        EXPECT_TRUE(ini.WriteString("Ports", "COM0", "/dev/ttyUSB0"));
+        EXPECT_TRUE(ini.WriteString("New", "k", "v"));
         EXPECT_EQ(ini.ReadPath("Ports", "COM1"), "/dev/ttyS0");
         EXPECT_EQ(ini.ReadPath("Ports", "COM0"), "/dev/ttyUSB0");
-        IniFile(path).WriteInteger("Main", "BandRate", 921600);
+        EXPECT_TRUE(IniFile(path).WriteInteger("Main", "BandRate", 921600));
+        EXPECT_TRUE(batch.Commit());
     }
     EXPECT_EQ(Contents(),
               "[Ports]\nCOM1=/dev/ttyS0\nCOM0=/dev/ttyUSB0\n[Main]\nVykMax=6000\nBandRate=921600\n"
               "[New]\nk=v\n");
 }
 
-// A batch without writes leaves a missing file missing.
-TEST_F(IniFileTest, BatchWithoutWritesCreatesNoFile) {
+// A batch without writes leaves a missing file missing; one left without Commit, as when an
+// exception passes, writes nothing.
+TEST_F(IniFileTest, BatchWithoutWritesOrWithoutCommitWritesNoFile) {
     IniFile ini(path);
-    { const IniFile::Batch batch(ini); }
+    {
+        IniFile::Batch batch(ini);
+        EXPECT_TRUE(batch.Commit());
+    }
+    {
+        const IniFile::Batch batch(ini);
+        EXPECT_TRUE(ini.WriteString("A", "k", "v"));
+    }
     EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(ini.ReadString("A", "k", "none"), "none");
 }
 
 TEST_F(IniFileTest, ReadsUtf8OrElseGbkAndWritesUtf8) {
@@ -233,7 +258,7 @@ TEST_F(IniFileTest, ReadsUtf8OrElseGbkAndWritesUtf8) {
         IniFile ini(path);
         EXPECT_EQ(ini.ReadString("中文", "名称", ""), "串口设置") << bytes.toHex().toStdString();
         // A file brought from the Windows programs is written back whole in UTF-8.
-        ini.WriteString("中文", "x", "新");
+        EXPECT_TRUE(ini.WriteString("中文", "x", "新"));
         EXPECT_EQ(Contents(), QString::fromUtf8("[中文]\r\n名称=串口设置\r\nx=新\r\n").toUtf8());
     }
 }
@@ -262,6 +287,66 @@ TEST_F(IniFileTest, PathsAreTakenAsTheFileSystemsBytes) {
         EXPECT_EQ(IniFile(path).ReadPath("Ports", "com70"), QFile::decodeName(device)) << c.what;
         EXPECT_EQ(IniFile(path).ReadPath("Ports", "COM71"), "") << c.what;
     }
+}
+
+// A write on a full disk left a 0-byte VYK-05.ini behind and reported nothing.
+TEST(IniFileFullDisk, AFailedWriteKeepsTheOldFileWholeAndSaysWhy) {
+    SmallTmpfs disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Refusal();
+    const QString path = disk.FilePath("VYK-05.ini");
+    // The comment line makes the new text larger than the room left in the second case.
+    const QByteArray before = "[Main]\nBandRate=115200\n;" + QByteArray(9000, '-') + "\n";
+    const struct {
+        const char* what;
+        long freeBytes;
+    } cases[] = {
+        {"no room at all", 0},
+        {"room for part of the text", 4096},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, before);
+        disk.Fill(c.freeBytes);
+        IniFile ini(path);
+        const WriteResult single = ini.WriteInteger("Main", "BandRate", 921600);
+        IniFile::Batch batch(ini);
+        EXPECT_TRUE(ini.WriteInteger("Main", "viewtype", 161));
+        const WriteResult batched = batch.Commit();
+        for (const WriteResult& result : {single, batched}) {
+            EXPECT_FALSE(result.ok) << c.what;
+            EXPECT_EQ(result.reason.toStdString(), SystemErrorText(ENOSPC).toStdString()) << c.what;
+        }
+        EXPECT_EQ(ReadFile(path), before) << c.what;
+        EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"VYK-05.ini"})
+            << c.what << ": nothing is left beside the file";
+        disk.Free();
+    }
+    EXPECT_TRUE(IniFile(path).WriteInteger("Main", "BandRate", 921600));
+    EXPECT_EQ(IniFile(path).ReadInteger("Main", "BandRate", 0), 921600);
+}
+
+// A file that is there but cannot be read read as empty, and the write replaced it by its one
+// key. Run as another user where the test is root, who reads everything.
+TEST(IniFileUnreadable, AWriteNeverReplacesAFileItCouldNotRead) {
+    QTemporaryDir dir;
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString path = dir.filePath("VYK-10.ini");
+    const QByteArray before = "[Main]\ncaption=line 3\n";
+    WriteFile(path, before);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0222), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            _exit(3);
+        const WriteResult result = IniFile(path).WriteInteger("Main", "VykMax", 3000);
+        _exit(result.ok ? 1 : result.reason == SystemErrorText(EACCES) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write claimed success, 2: another reason";
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    EXPECT_EQ(ReadFile(path), before);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(WindowSettings, ModeAndViewTypeCombinations) {
         EXPECT_EQ(s.caption, "design");
         EXPECT_EQ(s.distanceLimit, 6000);
         EXPECT_EQ(s.baudRate, 230400);
-        SaveExitSettings(ini, s);
+        EXPECT_TRUE(SaveExitSettings(ini, s));
         IniFile reread(path);
         EXPECT_EQ(reread.ReadInteger("Main", "viewtype", 0), c.written);
         EXPECT_EQ(reread.ReadInteger("Main", "BandRate", 0), 230400);
@@ -49,9 +49,9 @@ TEST(WindowSettings, ModeAndViewTypeCombinations) {
 TEST(WindowSettings, StoredValuesAreRead) {
     QTemporaryDir dir;
     IniFile ini(dir.filePath("VYK-10.ini"));
-    ini.WriteString("Main", "caption", QString::fromUtf8("车间一号"));
-    SaveDistanceLimit(ini, 3000);
-    ini.WriteInteger("Main", "BandRate", 921600);
+    EXPECT_TRUE(ini.WriteString("Main", "caption", QString::fromUtf8("车间一号")));
+    EXPECT_TRUE(SaveDistanceLimit(ini, 3000));
+    EXPECT_TRUE(ini.WriteInteger("Main", "BandRate", 921600));
     const WindowSettings s = LoadSettings(ini, "design", 230400);
     EXPECT_EQ(s.caption, QString::fromUtf8("车间一号"));
     EXPECT_EQ(s.distanceLimit, 3000);

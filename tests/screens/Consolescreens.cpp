@@ -44,7 +44,10 @@ bool SettingsPage(const QString& folder) {
     QTemporaryDir dir;
     console::ConsoleOptions options;
     options.iniPath = dir.filePath("VYK-10.ini");
-    IniFile(options.iniPath).WriteString("Ports", "COM1", device);
+    if (!IniFile(options.iniPath).WriteString("Ports", "COM1", device)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(options.iniPath));
+        return false;
+    }
     console::TfrmVYK10 window(options);
     window.resize(1106, 700);
     window.show();

@@ -41,9 +41,12 @@ int main(int argc, char** argv) {
     image.close();
 
     IniFile ini(dir.filePath(QStringLiteral("VYK-10.ini")));
-    ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM3"), link);
-    ini.WriteInteger(QStringLiteral("IAP"), QStringLiteral("COM"), 3);
-    ini.WriteString(QStringLiteral("IAP"), QStringLiteral("filename"), image.fileName());
+    if (!ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM3"), link) ||
+        !ini.WriteInteger(QStringLiteral("IAP"), QStringLiteral("COM"), 3) ||
+        !ini.WriteString(QStringLiteral("IAP"), QStringLiteral("filename"), image.fileName())) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(ini.Path()));
+        return 1;
+    }
     WidgetPrompt prompt;
     int code = 0;
     {

@@ -34,7 +34,10 @@ bool LiveZones(const QString& folder) {
     zone::ZoneToolOptions options;
     options.iniPath = dir.filePath("VYK-05.ini");
     IniFile ini(options.iniPath);
-    StoreZones(ini, ThreeZones());
+    if (!StoreZones(ini, ThreeZones())) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(options.iniPath));
+        return false;
+    }
     // The scanner decides the outputs from its own zones: give it the same three first.
     SpawnedProgram push({VYK_ZONES_PATH, "push", sim.Path(), options.iniPath.toStdString()}, true);
     const std::string said = push.ReadAll(60);
@@ -42,7 +45,10 @@ bool LiveZones(const QString& folder) {
         std::fprintf(stderr, "vyk-zones push failed: %s\n", said.c_str());
         return false;
     }
-    ini.WriteString("Ports", "COM1", QString::fromStdString(sim.Path()));
+    if (!ini.WriteString("Ports", "COM1", QString::fromStdString(sim.Path()))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(options.iniPath));
+        return false;
+    }
     zone::TfrmVYK10 window(options);
     window.resize(1920, 1040);
     window.show();

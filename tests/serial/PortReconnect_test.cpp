@@ -30,7 +30,7 @@ class PortReconnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         App();
-        ini.WriteString("Ports", "COM80", link);
+        EXPECT_TRUE(ini.WriteString("Ports", "COM80", link));
     }
 
     // The device at the link is a new pseudo-terminal, as an adapter plugged in again.

@@ -88,8 +88,8 @@ protected:
     void SetUp() override {
         App();
         ASSERT_FALSE(pty.SlavePath().isEmpty());
-        ini.WriteString("Ports", "COM80", pty.SlavePath());
-        ini.WriteString("Ports", "COM81", dir.filePath("missing"));
+        EXPECT_TRUE(ini.WriteString("Ports", "COM80", pty.SlavePath()));
+        EXPECT_TRUE(ini.WriteString("Ports", "COM81", dir.filePath("missing")));
     }
 
     bool Open(TSerialPort& port, uint32_t mask = EV_RXCHAR | EV_CTS, int sendBuffer = 65536) {
@@ -494,7 +494,7 @@ TEST_F(SerialPortTest, AnUnpluggedDeviceWarnsOnceAndIsReportedLost) {
 TEST_F(SerialPortTest, AWarningStillWaitingWhenClosingBeginsIsNeverShown) {
     for (const bool closedByOwner : {false, true}) {
         PtyPair line;
-        ini.WriteString("Ports", "COM80", line.SlavePath());
+        EXPECT_TRUE(ini.WriteString("Ports", "COM80", line.SlavePath()));
         TSerialPort port(prompt, &ini);
         ASSERT_TRUE(Open(port));
         ASSERT_TRUE(port.StartMonitor());

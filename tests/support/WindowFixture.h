@@ -8,13 +8,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <cerrno>
 #include <functional>
 #include <memory>
 
+#include "IniFile.h"
 #include "PtyPair.h"
 #include "ScanWindow.h"
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
+#include "Shell.h"
+#include "SmallTmpfs.h"
 
 // Writes iniText, unless it is empty, as the INI file at iniPath, and points options at that
 // file, at prompt and at one available port COM7.
@@ -96,4 +100,28 @@ inline void ExpectComesBackAfterUnplug(scanwindow::TScanWindow& w, Adapter& adap
     EXPECT_EQ(w.statPanels[0]->text(), portText);
     EXPECT_TRUE(BytesArrive(w, adapter.Far())) << "the live view resumes";
     EXPECT_EQ(prompt.messages.size(), 1u);
+}
+
+// On a full disk a window emptied its INI file at exit and said nothing. With the disk under the
+// shown window filled, a new distance limit and the exit write are each told once, and the file
+// keeps its old text.
+inline void ExpectUnsavedSettingsToldAndTheFileKept(SmallTmpfs& disk,
+                                                    std::unique_ptr<scanwindow::TScanWindow> window,
+                                                    ScriptedPrompt& prompt) {
+    const QString path = window->Ini().Path();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    disk.Fill();
+    prompt.inputs.push_back(QStringLiteral("3000"));
+    window->SystemCommand(scanwindow::kCmdDistanceLimit);
+    EXPECT_EQ(prompt.messages.size(), 1u) << "the distance limit's write";
+    window->settings.viewType = 163;
+    window.reset();
+    ASSERT_EQ(prompt.messages.size(), 2u) << "the exit write";
+    const QString told = SettingsNotSavedText(path, WriteResult::Failed(ENOSPC));
+    for (const ScriptedPrompt::Shown& shown : prompt.messages) EXPECT_EQ(shown.text, told);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }

@@ -66,7 +66,7 @@ protected:
 
     void WriteTable(const char* name, const ZoneTable& table) const {
         IniFile ini(dir.filePath(name));
-        StoreZones(ini, table);
+        EXPECT_TRUE(StoreZones(ini, table));
     }
 
     QTemporaryDir dir;

@@ -57,7 +57,7 @@ TEST_F(IapSettingsFile, SavesInOrderAndEmptiesTheKeysBeyondTheHistory) {
     settings.comPort = 3;
     settings.bAuto = true;
     settings.history = {QStringLiteral("/fw/a.bin"), QStringLiteral("/fw/b.bin")};
-    SaveIapSettings(ini, settings);
+    EXPECT_TRUE(SaveIapSettings(ini, settings));
 
     const QString text = Read();
     EXPECT_TRUE(text.contains(QStringLiteral(

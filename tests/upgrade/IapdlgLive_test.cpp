@@ -37,9 +37,10 @@ protected:
         QFile file(dir_.filePath(QStringLiteral("vyk10.bin")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(image_);
-        ini_.WriteString(QStringLiteral("Ports"), QStringLiteral("COM70"), link_);
-        ini_.WriteInteger(QStringLiteral("IAP"), QStringLiteral("COM"), 70);
-        ini_.WriteString(QStringLiteral("IAP"), QStringLiteral("filename"), file.fileName());
+        EXPECT_TRUE(ini_.WriteString(QStringLiteral("Ports"), QStringLiteral("COM70"), link_));
+        EXPECT_TRUE(ini_.WriteInteger(QStringLiteral("IAP"), QStringLiteral("COM"), 70));
+        EXPECT_TRUE(
+            ini_.WriteString(QStringLiteral("IAP"), QStringLiteral("filename"), file.fileName()));
     }
 
     std::unique_ptr<SimProcess> Scanner(bool noisy) {

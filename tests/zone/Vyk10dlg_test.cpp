@@ -83,6 +83,16 @@ TEST_F(ZoneWindow, CancelledStartWithoutIniShowsTheDefaultsAndWritesEveryZoneAtE
     }
 }
 
+TEST_F(ZoneWindow, SettingsThatCannotBeWrittenAreToldAndTheFileKept) {
+    SmallTmpfs disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Refusal();
+    ZoneToolOptions options;
+    PrepareOptions(options, disk.FilePath("VYK-05.ini"), "[Poly0]\ncount=3\n", prompt);
+    ExpectUnsavedSettingsToldAndTheFileKept(disk, ShowWindow<TfrmVYK10>(options, {1110, 751}),
+                                            prompt);
+}
+
 TEST_F(ZoneWindow, OpenPortShowsTheFirstGroupAndTheLogPanelStaysOnceAsked) {
     auto w = Make(PortsSection() +
                   "[Poly1]\ncount=3\nIOTCount=9\nx0=10\ny0=20\nx1=30\ny1=40\n"
@@ -157,16 +167,16 @@ TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves
     {
         IniFile ini(iniPath);
         const int points[10] = {0, 110, 160, 110, 160, 190, 80, 220, 0, 190};
-        ini.WriteInteger("Poly0", "count", 5);
+        EXPECT_TRUE(ini.WriteInteger("Poly0", "count", 5));
         for (int k = 0; k < 5; ++k) {
-            ini.WriteInteger("Poly0", QStringLiteral("x%1").arg(k), points[2 * k]);
-            ini.WriteInteger("Poly0", QStringLiteral("y%1").arg(k), points[2 * k + 1]);
+            EXPECT_TRUE(ini.WriteInteger("Poly0", QStringLiteral("x%1").arg(k), points[2 * k]));
+            EXPECT_TRUE(ini.WriteInteger("Poly0", QStringLiteral("y%1").arg(k), points[2 * k + 1]));
         }
     }
     SpawnedProgram push({VYK_ZONES_PATH, "push", sim.Path(), iniPath.toStdString()}, true);
     const std::string pushed = push.ReadAll(60);
     ASSERT_EQ(push.WaitExit(5), 0) << pushed;
-    IniFile(iniPath).WriteString("Ports", "COM1", device);
+    EXPECT_TRUE(IniFile(iniPath).WriteString("Ports", "COM1", device));
 
     ScriptedPrompt prompt;
     ZoneToolOptions options;

@@ -68,7 +68,7 @@ TEST_F(ZoneTableTest, StoreWritesAllTwelveSectionsAndKeepsTheRest) {
         }
     }
     IniFile ini(path);
-    StoreZones(ini, table);
+    EXPECT_TRUE(StoreZones(ini, table));
 
     ZoneTable back;
     LoadZones(ini, back);

@@ -40,8 +40,8 @@ protected:
         }
         sim = std::make_unique<SimProcess>(args);
         ASSERT_FALSE(sim->Path().empty());
-        ini.WriteString("Ports", QStringLiteral("COM%1").arg(kPort),
-                        QString::fromStdString(sim->Path()));
+        EXPECT_TRUE(ini.WriteString("Ports", QStringLiteral("COM%1").arg(kPort),
+                                    QString::fromStdString(sim->Path())));
         ASSERT_TRUE(port.OpenPort(&owner, kPort, 115200, 'N', 8, 1, 9, 65536));
         port.StartMonitor();
         link.SetPort(&port);
