@@ -101,8 +101,8 @@ TEST_F(Window, SettingsThatCannotBeWrittenAreToldAndTheFileKept) {
         GTEST_SKIP() << disk.Refusal();
     ConsoleOptions options;
     PrepareOptions(options, disk.FilePath("VYK-10.ini"), "[Main]\nmode=1\nviewtype=162\n", prompt);
-    ExpectUnsavedSettingsToldAndTheFileKept(disk, ShowWindow<TfrmVYK10>(options, {1106, 700}),
-                                            prompt);
+    ExpectUnsavedSettingsToldAndTheFileKept(disk, options.iniPath,
+                                            ShowWindow<TfrmVYK10>(options, {1106, 700}), prompt);
 }
 
 TEST_F(Window, DebugModeUnlocksTheStoredViewAndThePopup) {

@@ -18,7 +18,12 @@ int main(int argc, char** argv) {
     const QString missing = QStringLiteral("\n");
     if (argc == 5) {
         const QString value = QString::fromLocal8Bit(argv[4]);
-        ini.WriteString(section, key, value);
+        const WriteResult written = ini.WriteString(section, key, value);
+        if (!written) {
+            std::fprintf(stderr, "ini_value: cannot write %s: %s\n", argv[1],
+                         written.reason.toLocal8Bit().constData());
+            return 1;
+        }
         if (ini.ReadString(section, key, missing) != value.trimmed()) {
             std::fprintf(stderr, "ini_value: cannot write %s\n", argv[1]);
             return 1;

@@ -105,10 +105,9 @@ inline void ExpectComesBackAfterUnplug(scanwindow::TScanWindow& w, Adapter& adap
 // On a full disk a window emptied its INI file at exit and said nothing. With the disk under the
 // shown window filled, a new distance limit and the exit write are each told once, and the file
 // keeps its old text.
-inline void ExpectUnsavedSettingsToldAndTheFileKept(SmallTmpfs& disk,
+inline void ExpectUnsavedSettingsToldAndTheFileKept(SmallTmpfs& disk, const QString& path,
                                                     std::unique_ptr<scanwindow::TScanWindow> window,
                                                     ScriptedPrompt& prompt) {
-    const QString path = window->Ini().Path();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();

@@ -89,8 +89,8 @@ TEST_F(ZoneWindow, SettingsThatCannotBeWrittenAreToldAndTheFileKept) {
         GTEST_SKIP() << disk.Refusal();
     ZoneToolOptions options;
     PrepareOptions(options, disk.FilePath("VYK-05.ini"), "[Poly0]\ncount=3\n", prompt);
-    ExpectUnsavedSettingsToldAndTheFileKept(disk, ShowWindow<TfrmVYK10>(options, {1110, 751}),
-                                            prompt);
+    ExpectUnsavedSettingsToldAndTheFileKept(disk, options.iniPath,
+                                            ShowWindow<TfrmVYK10>(options, {1110, 751}), prompt);
 }
 
 TEST_F(ZoneWindow, OpenPortShowsTheFirstGroupAndTheLogPanelStaysOnceAsked) {
