@@ -1,39 +1,13 @@
 #include "SimOptions.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <map>
 
+#include "CommandLine.h"
 #include "Device.h"
 #include "ScannerInterface.h"
 
 namespace {
-
-bool ToLong(const std::string& text, long min, long max, long& value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < min || v > max)
-        return false;
-    value = v;
-    return true;
-}
-
-bool ToDouble(const std::string& text, double min, double max, double& value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < min || v > max)
-        return false;
-    value = v;
-    return true;
-}
 
 using Setter = std::function<bool(SimOptions&, const std::string&)>;
 
@@ -41,7 +15,7 @@ template <typename T>
 Setter Integer(T SimOptions::*field, long min, long max) {
     return [=](SimOptions& o, const std::string& text) {
         long v;
-        if (!ToLong(text, min, max, v))
+        if (!cli::ParseNumber(text, v, min, max))
             return false;
         o.*field = static_cast<T>(v);
         return true;
@@ -49,8 +23,9 @@ Setter Integer(T SimOptions::*field, long min, long max) {
 }
 
 Setter Real(double SimOptions::*field, double min, double max) {
-    return
-        [=](SimOptions& o, const std::string& text) { return ToDouble(text, min, max, o.*field); };
+    return [=](SimOptions& o, const std::string& text) {
+        return cli::ParseNumber(text, o.*field, min, max);
+    };
 }
 
 Setter Text(std::string SimOptions::*field) {
@@ -61,6 +36,7 @@ Setter Text(std::string SimOptions::*field) {
 }
 
 constexpr char kHelp[] = "--help";
+constexpr char kVersion[] = "--version";
 constexpr char kFast[] = "--fast";
 
 const std::map<std::string, Setter>& ValueOptions() {
@@ -103,41 +79,31 @@ const std::map<std::string, Setter>& ValueOptions() {
 
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
     bool baudGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        if (name == kHelp || name == "-h") {
+    std::vector<cli::Option> table = {cli::Flag(kFast, options.fast)};
+    for (const auto& [name, setter] : ValueOptions()) {
+        table.push_back({name, true, [&, name = name, setter = setter](const std::string& text) {
+                             baudGiven = baudGiven || name == "--baud";
+                             return setter(options, text);
+                         }});
+    }
+    const cli::Parsed parsed =
+        cli::ParseOptions(table, std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.outcome) {
+        case cli::Parsed::Outcome::Help:
             options.help = true;
-            continue;
-        }
-        if (name == kFast) {
-            options.fast = true;
-            continue;
-        }
-        std::string value;
-        bool haveValue = false;
-        const auto equals = name.find('=');
-        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            haveValue = true;
-        }
-        baudGiven = baudGiven || name == "--baud";
-        const auto option = ValueOptions().find(name);
-        if (option == ValueOptions().end()) {
-            error = "unknown option " + name;
+            return true;
+        case cli::Parsed::Outcome::Version:
+            options.version = true;
+            return true;
+        case cli::Parsed::Outcome::BadUse:
+            error = parsed.error;
             return false;
-        }
-        if (!haveValue) {
-            if (i + 1 >= argc) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-        }
-        if (!option->second(options, value)) {
-            error = "bad value for " + name + ": " + value;
-            return false;
-        }
+        case cli::Parsed::Outcome::Run:
+            break;
+    }
+    if (!parsed.arguments.empty()) {
+        error = "unexpected argument " + parsed.arguments.front();
+        return false;
     }
     if (!options.link.empty() && !options.device.empty()) {
         error = "--link makes a pseudo-terminal; it cannot go with --device";
@@ -156,7 +122,7 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
 }
 
 std::vector<std::string> OptionNames() {
-    std::vector<std::string> names = {kHelp, kFast};
+    std::vector<std::string> names = {kHelp, kVersion, kFast};
     for (const auto& option : ValueOptions()) names.push_back(option.first);
     return names;
 }
@@ -190,6 +156,7 @@ The first line printed is the path of the device to open.
   --log FILE           every received command line and sent reply, time-stamped
   --tee FILE           a copy of every byte sent, written as it goes out
   --help               this text
+  --version            the program's version
 
 The scan: walls, fixed objects and one slowly moving object, 10 Hz by default.
 Each turn starts with info point 5768 (turn counter mod 2048), then once a

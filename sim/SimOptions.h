@@ -30,6 +30,7 @@ struct SimOptions {
     std::string log;  // log of received command lines and sent replies
     std::string tee;  // a copy of every byte sent
     bool help = false;
+    bool version = false;
 };
 
 // Fills options from argv; returns false with a message in error on bad input.

@@ -2,8 +2,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <string>
 
+#include "CommandLine.h"
 #include "SimOptions.h"
 #include "Simulator.h"
 
@@ -27,11 +29,15 @@ int main(int argc, char** argv) {
     SimOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "vyk-sim: %s (see --help)\n", error.c_str());
-        return 2;
+        const std::string help = HelpText();
+        return cli::UsageError({"vyk-sim", help.substr(0, help.find('\n')), {}}, error, std::cerr);
     }
     if (options.help) {
         std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts(cli::VersionText("vyk-sim").c_str());
         return 0;
     }
     InstallSignals();

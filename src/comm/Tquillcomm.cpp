@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -168,12 +169,13 @@ void TQuillComm::Open() {
         return;
     const TErrorCode code = OpenSteps();
     if (code != 0) {
+        const int systemError = errno;  // before the clean-up's calls change it
         // The failure of the open is what the caller needs to hear of.
         try {
             Close();
         } catch (const EQuillCommError&) {
         }
-        throw EQuillCommError(code, portName_);
+        throw EQuillCommError(code, portName_, systemError);
     }
     CommNotify(kLineEvents);
     CommAfterOpen();

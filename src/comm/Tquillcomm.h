@@ -82,15 +82,18 @@ private:
 class EQuillCommError : public std::runtime_error {
 public:
     explicit EQuillCommError(TErrorCode code);
-    EQuillCommError(TErrorCode code, const QString& portName);
+    // systemError: errno of the system call that failed, 0 when none did.
+    EQuillCommError(TErrorCode code, const QString& portName, int systemError = 0);
 
     TErrorCode Code() const { return code_; }
     QString PortName() const { return portName_; }
+    int SystemError() const { return systemError_; }
     QString Message() const { return QString::fromUtf8(what()); }
 
 private:
     TErrorCode code_;
     QString portName_;
+    int systemError_;
 };
 
 class TQuillComm {

@@ -60,7 +60,10 @@ QString TQuillCommLanguage::ErrorText(TErrorCode code) const {
 
 EQuillCommError::EQuillCommError(TErrorCode code) : EQuillCommError(code, QString()) {}
 
-EQuillCommError::EQuillCommError(TErrorCode code, const QString& portName)
-    : std::runtime_error(BuildMessage(code, portName)), code_(code), portName_(portName) {}
+EQuillCommError::EQuillCommError(TErrorCode code, const QString& portName, int systemError)
+    : std::runtime_error(BuildMessage(code, portName)),
+      code_(code),
+      portName_(portName),
+      systemError_(systemError) {}
 
 }  // namespace QuillComm

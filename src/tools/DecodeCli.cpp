@@ -1,7 +1,6 @@
 #include "DecodeCli.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "ArchiveInput.h"
+#include "CommandLine.h"
 #include "CsvWriter.h"
 #include "McapExport.h"
 #include "WindowedDecoder.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n"
     "       vyk-decode --mcap OUT [--limit CM] [--baud N] [--bins N] [--frame ID]\n"
-    "                  [--start UNIX_SECONDS] FILE\n";
+    "                  [--start UNIX_SECONDS] FILE";
 constexpr char kHelp[] =
     "Decodes a recorded scanner stream into one CSV line per record, after the header\n"
     "laser,angle,distance,aux1,aux2,aux3. FILE is a raw stream or a ZIP recording (told by\n"
@@ -30,6 +30,7 @@ constexpr char kHelp[] =
     "  --chunk BYTES  decode in consecutive pieces of this size, as the live console does\n"
     "                 (a packet cut by a piece boundary is lost); default: the file as one\n"
     "  --help         this text\n"
+    "  --version      the program's version\n"
     "\n"
     "With --mcap the recording, all its entries as one continuous stream, becomes the MCAP file\n"
     "OUT for ROS 2 and Foxglove: one sensor_msgs/msg/LaserScan message on /scan per complete\n"
@@ -51,18 +52,11 @@ constexpr uint64_t kNanosecondsPerSecond = 1000000000;
 // A ROS 2 time keeps its seconds in 32 signed bits.
 constexpr uint64_t kMaxStartSeconds = 0x7FFFFFFF;
 
-template <typename T>
-bool ParseNumber(const std::string& text, T& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
-
 // Whole seconds with up to nine decimals, read exactly into nanoseconds.
 bool ParseStart(const std::string& text, uint64_t& nanoseconds) {
     const size_t dot = text.find('.');
     uint64_t seconds = 0;
-    if (!ParseNumber(text.substr(0, dot), seconds) || seconds > kMaxStartSeconds)
+    if (!cli::ParseNumber(text.substr(0, dot), seconds) || seconds > kMaxStartSeconds)
         return false;
     uint64_t fraction = 0;
     if (dot != std::string::npos) {
@@ -71,7 +65,7 @@ bool ParseStart(const std::string& text, uint64_t& nanoseconds) {
             digits.find_first_not_of("0123456789") != std::string::npos)
             return false;
         digits.resize(9, '0');
-        ParseNumber(digits, fraction);
+        cli::ParseNumber(digits, fraction);
     }
     nanoseconds = seconds * kNanosecondsPerSecond + fraction;
     return true;
@@ -92,58 +86,6 @@ private:
 };
 
 }  // namespace
-
-bool ParseArguments(const std::vector<std::string>& args, Options& options) {
-    bool haveFile = false;
-    bool mcapOnly = false;  // an option that means something only with --mcap
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help") {
-            options.help = true;
-        } else if (arg == "--limit" || arg == "--chunk" || arg == "--mcap" || arg == "--baud" ||
-                   arg == "--bins" || arg == "--frame" || arg == "--start") {
-            if (i + 1 == args.size())
-                return false;
-            const std::string& value = args[++i];
-            bool valid = true;
-            if (arg == "--limit") {
-                valid = ParseNumber(value, options.distanceLimit);
-            } else if (arg == "--chunk") {
-                valid = ParseNumber(value, options.chunk) && options.chunk >= 1;
-            } else if (arg == "--mcap") {
-                options.mcap = value;
-                valid = !value.empty();
-            } else {
-                mcapOnly = true;
-                if (arg == "--baud") {
-                    valid = ParseNumber(value, options.baud) && options.baud >= 1;
-                } else if (arg == "--bins") {
-                    valid = ParseNumber(value, options.bins) && options.bins >= 1 &&
-                            options.bins <= kMaxBins;
-                } else if (arg == "--frame") {
-                    options.frame = value;
-                } else {
-                    valid = ParseStart(value, options.start);
-                    options.haveStart = true;
-                }
-            }
-            if (!valid)
-                return false;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return false;
-        } else if (haveFile) {
-            return false;
-        } else {
-            options.file = arg;
-            haveFile = true;
-        }
-    }
-    // The MCAP file is made of the whole stream, never of the live console's pieces.
-    const bool mcap = !options.mcap.empty();
-    if ((mcapOnly && !mcap) || (mcap && options.chunk > 0))
-        return false;
-    return haveFile || options.help;
-}
 
 bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress,
               std::string& error) {
@@ -176,19 +118,48 @@ bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress,
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool showProgress, bool outIsTerminal) {
     Options options;
-    if (!ParseArguments(args, options)) {
-        err << kUsage;
-        return kUsageError;
-    }
+    bool mcapOnly = false;  // an option that means something only with --mcap
+    const auto mcapOption = [&mcapOnly](cli::Option option) {
+        return cli::Option{option.name, true,
+                           [&mcapOnly, take = option.take](const std::string& v) {
+                               mcapOnly = true;
+                               return take(v);
+                           }};
+    };
+    const auto frame = [&options](const std::string& value) {
+        options.frame = value;
+        return true;
+    };
+    const auto start = [&options](const std::string& value) {
+        options.haveStart = true;
+        return ParseStart(value, options.start);
+    };
+    const cli::Parsed parsed = cli::ParseOptions(
+        {cli::Number("--limit", options.distanceLimit), cli::Number("--chunk", options.chunk, 1),
+         cli::Text("--mcap", options.mcap), mcapOption(cli::Number("--baud", options.baud, 1)),
+         mcapOption(cli::Number("--bins", options.bins, 1, kMaxBins)),
+         mcapOption({"--frame", true, frame}), mcapOption({"--start", true, start})},
+        args);
     const auto writeFailed = [&err](const std::string& reason) {
         err << "vyk-decode: cannot write the output: " << reason << '\n';
         return kFileError;
     };
-    if (options.help) {
-        errno = 0;
-        out << kUsage << kHelp << std::flush;
-        return out ? kOk : writeFailed(std::strerror(errno != 0 ? errno : EIO));
+    const cli::Program program{"vyk-decode", kUsage, kHelp};
+    errno = 0;
+    if (const auto status = cli::Answer(program, parsed, out, err)) {
+        if (*status == kOk && !out)
+            return writeFailed(std::strerror(errno != 0 ? errno : EIO));
+        return *status;
     }
+    if (parsed.arguments.size() != 1)
+        return cli::UsageError(program, "one FILE expected", err);
+    options.file = parsed.arguments.front();
+    // The MCAP file is made of the whole stream, never of the live console's pieces.
+    const bool mcap = !options.mcap.empty();
+    if (mcapOnly && !mcap)
+        return cli::UsageError(program, "--baud, --bins, --frame and --start go with --mcap", err);
+    if (mcap && options.chunk > 0)
+        return cli::UsageError(program, "--chunk does not go with --mcap", err);
     if (!options.mcap.empty())
         return ConvertToMcap(options, err, showProgress);
     CsvWriter output(out);

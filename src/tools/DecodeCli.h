@@ -16,7 +16,6 @@ namespace decodecli {
 struct Options {
     int32_t distanceLimit = 6000;
     int chunk = 0;  // 0: each buffer in one call
-    bool help = false;
     std::string file;
     // --mcap: the MCAP file to write instead of CSV, and how to make its scans.
     std::string mcap;
@@ -28,9 +27,6 @@ struct Options {
 };
 
 enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
-
-// Returns false on a bad option or value.
-bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
 // An input feeds the sink its entries (Append, then EndEntry after each), shows how much of
 // it was read, and stops early once the output has failed. A plain file is one entry.

@@ -8,13 +8,13 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <ostream>
 
 #include "ComPorts.h"
+#include "CommandLine.h"
 #include "IniFile.h"
 #include "Logfile.h"
 #include "OpenFailure.h"
@@ -40,6 +40,7 @@ constexpr char kHelp[] =
     "  --duration S       stop after S seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
     "  --segment-bytes N  segment size (default 33554432)\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "PORT is COMn (mapped as the programs map it, also by [Ports] keys of vyk-record.ini in the\n"
     "XDG config folder) or a device path beginning with \"/\". NAME is the recording's path; its\n"
@@ -71,13 +72,6 @@ void InstallSignals() {
     // A closed stderr or a file size limit must not kill the recording before it packs.
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
-}
-
-template <typename Number>
-bool ParseNumber(const std::string& text, Number& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
 std::string Utf8(const QString& text) {
@@ -279,52 +273,41 @@ int Record(const Options& options, const QString& device, std::ostream& err) {
     return kOk;
 }
 
+cli::Parsed Parse(const std::vector<std::string>& args, Options& options) {
+    const auto duration = [&options](const std::string& text) {
+        return cli::ParseNumber(text, options.duration) && options.duration > 0 &&
+               options.duration < 1e9;
+    };
+    cli::Parsed parsed =
+        cli::ParseOptions({cli::Number("--baud", options.baud, 1),
+                           {"--duration", true, duration},
+                           cli::Number("--segment-bytes", options.segmentBytes, 1)},
+                          args);
+    if (parsed.outcome != cli::Parsed::Outcome::Run)
+        return parsed;
+    if (parsed.arguments.size() != 2) {
+        parsed.outcome = cli::Parsed::Outcome::BadUse;
+        parsed.error = "PORT and NAME expected";
+        return parsed;
+    }
+    options.port = parsed.arguments[0];
+    options.name = parsed.arguments[1];
+    return parsed;
+}
+
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, Options& options) {
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--help") {
-            options.help = true;
-        } else if (arg == "--baud") {
-            if (!hasValue || !ParseNumber(args[++i], options.baud) || options.baud < 1)
-                return false;
-        } else if (arg == "--duration") {
-            if (!hasValue || !ParseNumber(args[++i], options.duration) ||
-                !(options.duration > 0 && options.duration < 1e9))
-                return false;
-        } else if (arg == "--segment-bytes") {
-            if (!hasValue || !ParseNumber(args[++i], options.segmentBytes) ||
-                options.segmentBytes < 1)
-                return false;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            return false;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (options.help)
-        return true;
-    if (positional.size() != 2)
-        return false;
-    options.port = positional[0];
-    options.name = positional[1];
-    return true;
+    return Parse(args, options).outcome != cli::Parsed::Outcome::BadUse;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::string& portsIni) {
     Options options;
-    if (!ParseArguments(args, options)) {
-        err << kUsage << '\n';
-        return kUsageError;
-    }
-    if (options.help) {
-        out << kUsage << "\n\n" << kHelp;
-        return kOk;
-    }
+    const cli::Parsed parsed = Parse(args, options);
+    const cli::Program program{"vyk-record", kUsage, std::string("\n") + kHelp};
+    if (const auto status = cli::Answer(program, parsed, out, err))
+        return *status;
     const QString existing =
         record::ExistingRecordingFile(QString::fromLocal8Bit(options.name.c_str()));
     if (!existing.isEmpty()) {

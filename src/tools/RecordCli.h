@@ -23,7 +23,6 @@ struct Options {
     int baud = 230400;
     double duration = 0;  // seconds; 0 records until a signal
     int32_t segmentBytes = 33554432;
-    bool help = false;
     std::string port;
     std::string name;
 };

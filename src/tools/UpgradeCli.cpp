@@ -4,14 +4,13 @@
 
 #include <QStandardPaths>
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <ostream>
 #include <thread>
 
 #include "BootConversation.h"
-#include "ComPorts.h"
 #include "CommBootLine.h"
+#include "CommandLine.h"
 #include "IniFile.h"
 #include "ProgressBar.h"
 #include "Tick.h"
@@ -21,13 +20,34 @@ namespace upgradecli {
 namespace {
 
 constexpr char kUsage[] = "usage: vyk-upgrade [--baud N] [--timeout S] PORT FILE";
-constexpr int kTickMs = 2;
+constexpr char kHelp[] = R"(Upgrades a VYK scanner's firmware through its boot loader.
 
-bool ParseNumber(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
+Load FILE (at most 65536 bytes), open PORT, then switch the scanner on: the boot
+loader asks for the file information, takes the image and programs it. The list
+texts are printed on stdout as they happen (UTF-8), after a first line with the
+image's CRC; a progress bar goes to stderr while the image streams, when stderr
+is a terminal. FILE is read again at each request of the boot loader.
+
+  PORT           COMn (mapped to a device as the VYK programs map it; a key COMn in
+                 section [Ports] of ~/.config/vyk-upgrade.ini names another device)
+                 or a device path beginning with "/"
+  --baud N       line rate (default 115200); 8 data bits, no parity, 1 stop bit,
+                 no flow control
+  --timeout S    give up after S seconds without a boot loader message (default 60;
+                 the time the image streams does not count)
+  --help         this text
+  --version      the program's version
+
+Exit status:
+  0  the boot loader reported the upgrade complete
+  1  FILE cannot be loaded (nothing was sent)
+  2  bad option (usage on stderr)
+  3  the boot loader's check failed: switch the scanner off and on and run again
+  4  PORT cannot be opened (the message says why; a permission refusal usually
+     means the user is not in the group dialout)
+  5  no boot loader message for --timeout seconds
+)";
+constexpr int kTickMs = 2;
 
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
@@ -79,23 +99,12 @@ private:
     bool barShown_ = false;
 };
 
-QString PortFailure(const QuillComm::TQuillComm& comm) {
+// Why the port did not open, from the errno of the call that failed.
+std::string PortFailure(const QuillComm::TQuillComm& comm, int error) {
     const QString path = comm.DevicePath();
     if (path.isEmpty())
-        return QStringLiteral("no device is mapped to this port");
-    switch (ProbeComDevice(path)) {
-        case ComDeviceState::Missing:
-            return path + QStringLiteral(": no such serial device");
-        case ComDeviceState::NoPermission:
-            return path + QStringLiteral(
-                              ": permission denied (add yourself to the group dialout and log "
-                              "in again)");
-        case ComDeviceState::Busy:
-            return path + QStringLiteral(": in use by another program");
-        case ComDeviceState::Available:
-            break;
-    }
-    return path + QStringLiteral(": the line settings were refused");
+        return "no device is mapped to this port";
+    return cli::OpenFailedReason(Utf8(path), error);
 }
 
 int Upgrade(const Options& options, std::ostream& out, std::ostream& err) {
@@ -117,7 +126,8 @@ int Upgrade(const Options& options, std::ostream& out, std::ostream& err) {
     try {
         line.Open();
     } catch (const QuillComm::EQuillCommError& error) {
-        err << "vyk-upgrade: " << error.what() << ": " << Utf8(PortFailure(comm)) << '\n';
+        err << "vyk-upgrade: " << error.what() << ": " << PortFailure(comm, error.SystemError())
+            << '\n';
         return kPortError;
     }
 
@@ -146,69 +156,18 @@ int Upgrade(const Options& options, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-bool ParseArguments(const std::vector<std::string>& args, Options& options) {
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--baud" || arg == "--timeout") {
-            if (i + 1 == args.size())
-                return false;
-            int& value = arg == "--baud" ? options.baud : options.timeout;
-            if (!ParseNumber(args[++i], value) || value < 1)
-                return false;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return false;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 2)
-        return false;
-    options.port = positional[0];
-    options.file = positional[1];
-    return true;
-}
-
-std::string HelpText() {
-    return std::string(kUsage) + R"(
-Upgrades a VYK scanner's firmware through its boot loader.
-
-Load FILE (at most 65536 bytes), open PORT, then switch the scanner on: the boot
-loader asks for the file information, takes the image and programs it. The list
-texts are printed on stdout as they happen (UTF-8), after a first line with the
-image's CRC; a progress bar goes to stderr while the image streams, when stderr
-is a terminal. FILE is read again at each request of the boot loader.
-
-  PORT           COMn (mapped to a device as the VYK programs map it; a key COMn in
-                 section [Ports] of ~/.config/vyk-upgrade.ini names another device)
-                 or a device path beginning with "/"
-  --baud N       line rate (default 115200); 8 data bits, no parity, 1 stop bit,
-                 no flow control
-  --timeout S    give up after S seconds without a boot loader message (default 60;
-                 the time the image streams does not count)
-  --help         this text
-
-Exit status:
-  0  the boot loader reported the upgrade complete
-  1  FILE cannot be loaded (nothing was sent)
-  2  bad option (usage on stderr)
-  3  the boot loader's check failed: switch the scanner off and on and run again
-  4  PORT cannot be opened (the message says why; a permission refusal usually
-     means the user is not in the group dialout)
-  5  no boot loader message for --timeout seconds
-)";
-}
-
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-        out << HelpText();
-        return kOk;
-    }
     Options options;
-    if (!ParseArguments(args, options)) {
-        err << kUsage << '\n';
-        return kUsageError;
-    }
+    const cli::Parsed parsed = cli::ParseOptions(
+        {cli::Number("--baud", options.baud, 1), cli::Number("--timeout", options.timeout, 1)},
+        args);
+    const cli::Program program{"vyk-upgrade", kUsage, kHelp};
+    if (const auto status = cli::Answer(program, parsed, out, err))
+        return *status;
+    if (parsed.arguments.size() != 2)
+        return cli::UsageError(program, "PORT and FILE expected", err);
+    options.port = parsed.arguments[0];
+    options.file = parsed.arguments[1];
     return Upgrade(options, out, err);
 }
 

@@ -24,11 +24,6 @@ enum ExitCode {
     kTimeout = 5,
 };
 
-// Returns false on a bad option or value.
-bool ParseArguments(const std::vector<std::string>& args, Options& options);
-
-std::string HelpText();
-
 // The whole program: arguments without the program name.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -5,11 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <charconv>
 #include <chrono>
 #include <ostream>
 #include <sstream>
 
+#include "CommandLine.h"
 #include "IniFile.h"
 #include "ProgressBar.h"
 #include "ScannerInterface.h"
@@ -55,6 +55,7 @@ constexpr char kHelp[] =
     "  --dry-run    push: open no port, print the lines that would be sent, one per line\n"
     "  --no-verify  push: do not read the zones back\n"
     "  --help       this text\n"
+    "  --version    the program's version\n"
     "\n"
     "PORT is COMn (mapped as the programs map it, also by [Ports] keys of vyk-zones.ini in the\n"
     "XDG config folder) or a device path beginning with \"/\".\n"
@@ -70,12 +71,6 @@ constexpr int kMaxSends = 10;
 constexpr milliseconds kQuietAfterReply{1000};
 constexpr int kSliceMs = 20;
 constexpr int kVerifyRounds = 3;
-
-bool ParseNumber(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
 
 std::string Printable(QByteArray line) {
     return line.trimmed().toStdString();
@@ -358,57 +353,42 @@ bool Writable(const QString& path) {
     return writable;
 }
 
-}  // namespace
-
-bool ParseArguments(const std::vector<std::string>& args, Options& options) {
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help") {
-            options.help = true;
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg == "--no-verify") {
-            options.verify = false;
-        } else if (arg == "--baud") {
-            if (i + 1 == args.size() || !ParseNumber(args[++i], options.baud) || options.baud < 1)
-                return false;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            return false;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (options.help)
-        return true;
-    if (positional.size() != 3)
+// The command, PORT and INIFILE; pull and verify take no push options.
+bool Choose(const std::vector<std::string>& arguments, Options& options) {
+    if (arguments.size() != 3)
         return false;
     const bool pushOnly = options.dryRun || !options.verify;
-    if (positional[0] == "push") {
+    if (arguments[0] == "push") {
         options.command = Options::Command::Push;
-    } else if (positional[0] == "pull" && !pushOnly) {
+    } else if (arguments[0] == "pull" && !pushOnly) {
         options.command = Options::Command::Pull;
-    } else if (positional[0] == "verify" && !pushOnly) {
+    } else if (arguments[0] == "verify" && !pushOnly) {
         options.command = Options::Command::Verify;
     } else {
         return false;
     }
-    options.port = positional[1];
-    options.iniFile = positional[2];
+    options.port = arguments[1];
+    options.iniFile = arguments[2];
     return true;
 }
+
+}  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::string& portsIni) {
     Options options;
-    if (!ParseArguments(args, options)) {
-        err << kUsage << '\n';
-        return kUsageError;
-    }
-    if (options.help) {
-        out << kUsage << "\n\n" << kHelp;
-        return kOk;
-    }
+    const cli::Parsed parsed =
+        cli::ParseOptions({cli::Number("--baud", options.baud, 1),
+                           cli::Flag("--dry-run", options.dryRun),
+                           {"--no-verify", false,
+                            [&options](const std::string&) { return !(options.verify = false); }}},
+                          args);
+    const cli::Program program{"vyk-zones", kUsage, std::string("\n") + kHelp};
+    if (const auto status = cli::Answer(program, parsed, out, err))
+        return *status;
+    if (!Choose(parsed.arguments, options))
+        return cli::UsageError(program, "push, verify or pull, then PORT and INIFILE expected",
+                               err);
     const QString path = QString::fromStdString(options.iniFile);
     const QFileInfo file(path);
     const bool pulling = options.command == Options::Command::Pull;

@@ -26,13 +26,9 @@ struct Options {
     int baud = 115200;
     bool dryRun = false;
     bool verify = true;  // push: read the zones back and send the ones that differ again
-    bool help = false;
     std::string port;
     std::string iniFile;
 };
-
-// Returns false on a bad option or value, or a missing argument.
-bool ParseArguments(const std::vector<std::string>& args, Options& options);
 
 // The whole program: arguments without the program name. portsIni names the file whose [Ports]
 // keys map COM names (the XDG config folder's vyk-zones.ini when empty).

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ComPorts.h"
+#include "CommandLine.h"
 #include "IniFile.h"
 #include "SystemError.h"
 
@@ -26,13 +27,8 @@ QString PortDevice(const QString& port, const QString& iniPath) {
 
 bool ZonesLink::Open(const QString& device, int baud, QString& error) {
     if (!device_.Open(device)) {
-        const int code = errno;
-        error = QStringLiteral("cannot open %1: %2").arg(device, SystemErrorText(code));
-        if (code == EACCES || code == EPERM) {
-            error += QStringLiteral(
-                " (add yourself to the device's group, usually dialout: sudo usermod -aG dialout "
-                "$USER, then log in again)");
-        }
+        error = QStringLiteral("cannot open ") +
+                QString::fromStdString(cli::OpenFailedReason(device.toStdString(), errno));
         return false;
     }
     char definition[64];
