@@ -56,8 +56,8 @@ QString EntryName(const record::ZipReader& reader, int index) {
 
 }  // namespace
 
-HistoryReplay::HistoryReplay(scanwindow::PointStore& store, const TLaserDecode& decoder, Prompt& prompt,
-                             QString& historyFile)
+HistoryReplay::HistoryReplay(scanwindow::PointStore& store, const TLaserDecode& decoder,
+                             Prompt& prompt, QString& historyFile)
     : availableMemory(AvailableMemory),
       store_(store),
       decoder_(decoder),

@@ -27,7 +27,8 @@ public:
     QStringList inputCaptions;
     QStringList fileCaptions;
 
-    Answer Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) override {
+    Answer Message(const QString& text, const QString& caption, Icon icon,
+                   Buttons buttons) override {
         messages.push_back({text, caption, icon});
         if (!answers.empty()) {
             const Answer answer = answers.front();
@@ -37,7 +38,8 @@ public:
         return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
 
-    QString Input(const QString& caption, const QString& label, const QString& defaultText) override {
+    QString Input(const QString& caption, const QString& label,
+                  const QString& defaultText) override {
         inputCaptions << caption + "|" + label;
         return Next(inputs, defaultText);
     }
@@ -60,7 +62,8 @@ public:
 
 private:
     static QString Next(std::deque<QString>& queue, const QString& otherwise) {
-        if (queue.empty()) return otherwise;
+        if (queue.empty())
+            return otherwise;
         QString value = queue.front();
         queue.pop_front();
         return value;
