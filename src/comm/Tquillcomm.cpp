@@ -23,8 +23,6 @@ const char* const Fmt_InitModem = "ATE0&K%dS0=%d\r";
 constexpr uint32_t kReadLimitMs = 20;
 // A write that the line cannot take returns after this, so that Close is never kept waiting.
 constexpr uint32_t kWriteLimitMs = 100;
-// How long a thread rests after its device failed (hung up, removed) before it looks again.
-constexpr int kFailureRestMs = 20;
 
 // A handler's exception never leaves the port: it may run on the read thread.
 template <typename Handler, typename... Args>
@@ -234,6 +232,7 @@ TErrorCode TQuillComm::OpenSteps() {
         return 10;
     }
     dropTaken_ = false;
+    failure_ = 0;
     // Alive before the thread exists, so that a Close right after the start waits for it.
     readRun_ = readAlive_ = true;
     try {
@@ -313,8 +312,9 @@ void TQuillComm::ReadThread() {
         if (woke == 0 || !readRun_)
             break;
         if (woke < 0) {
-            WaitAny({readStop_.get()}, kFailureRestMs);
-            continue;
+            // A device that hung up or was removed does not come back under this descriptor.
+            Fail(errno);
+            break;
         }
         if (woke == 1) {
             transmitted_->Reset();
@@ -375,10 +375,13 @@ void TQuillComm::WriteThread() {
         if (written < length) {
             const IoResult put = device_.Write(local + written, length - written);
             written += put.count;
+            bytesWritten_.fetch_add(static_cast<uint64_t>(put.count), std::memory_order_release);
+            if (put.failure != IoFailure::None) {
+                Fail(put.error);
+                break;
+            }
             if (written < length) {
                 writeRequest_->Set();
-                if (put.failure != IoFailure::None)
-                    WaitAny({writeStop_.get()}, kFailureRestMs);
             } else {
                 transmitted_->Set();
             }
@@ -392,6 +395,12 @@ void TQuillComm::WriteThread() {
         }
     }
     writeAlive_ = false;
+}
+
+void TQuillComm::Fail(int error) {
+    int none = 0;
+    if (failure_.compare_exchange_strong(none, error != 0 ? error : EIO))
+        CommNotify(EV_ERR);
 }
 
 void TQuillComm::CommNotify(uint32_t events) {

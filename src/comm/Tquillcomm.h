@@ -186,6 +186,13 @@ public:
     bool fGetRLSD() const { return fGetModemStatus() & MS_RLSD_ON; }
     uint32_t fGetModemStatus() const { return modemStatus_.load(std::memory_order_acquire); }
 
+    // The errno of the hang-up or I/O error that stopped the threads, reported once with
+    // EV_ERR; 0 while the line works. Kept after Close, cleared by the next Open.
+    int fGetFailure() const { return failure_.load(std::memory_order_acquire); }
+    // Bytes the device has taken from the write thread, since construction: what waits in the
+    // queues is not counted.
+    uint64_t fGetBytesWritten() const { return bytesWritten_.load(std::memory_order_acquire); }
+
     TCommQueue* InQueue() const { return inQueue_.get(); }
     TCommQueue* OutQueue() const { return outQueue_.get(); }
     const DeviceControl& LineSettings() const { return dcb_; }
@@ -197,6 +204,8 @@ private:
     void DrainInput();
     void WriteThread();
     int QueueBytes(const void* data, int n);
+    // The first failure of either thread is kept and told to the owner.
+    void Fail(int error);
 
     SerialDevice device_;
     DeviceControl dcb_;
@@ -232,6 +241,8 @@ private:
     std::mutex outTake_;
     bool dropTaken_ = false;
     std::atomic<uint32_t> modemStatus_{0};
+    std::atomic<int> failure_{0};
+    std::atomic<uint64_t> bytesWritten_{0};
 };
 
 // The serial ports of the machine, sorted: COM names by number, then other names.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+#include <cerrno>
 #include <vector>
 
 #include "CommTestSupport.h"
@@ -252,6 +253,21 @@ TEST_F(CommDevicePtyTest, PortEventsArriveInOrderOnTheGuiThread) {
     EXPECT_EQ(events[1], EV_RXCHAR);
     EXPECT_EQ(events.back(), kLineEvents);
     EXPECT_EQ(calls, (std::vector<std::string>{"after open", "before close"}));
+}
+
+// A vanished port told nobody; with packages used, both events reach the owner on its thread.
+TEST_F(CommDevicePtyTest, AHungUpPortReachesTheOwnerAsAnErrorEvent) {
+    device.fSetUsePackage(true);
+    uint32_t port = 0;
+    uint32_t package = 0;
+    device.OnCommNotify = [&](TNxCustomCommDevice*, uint32_t bits) { port |= bits; };
+    device.OnPackage = [&](TNxCustomCommDevice*, uint32_t bits) { package |= bits; };
+    device.fSetActive(true);
+    pty.CloseMaster();
+    ASSERT_TRUE(PumpUntil([&] { return (port & EV_ERR) && (package & EV_ERR); }));
+    EXPECT_EQ(device.Comm()->fGetFailure(), EIO);
+    EXPECT_TRUE(device.fGetActive()) << "the owner closes it";
+    device.fSetActive(false);
 }
 
 TEST_F(CommDevicePtyTest, AHandlerMayDeleteTheDeviceWhileMoreNotificationsWait) {

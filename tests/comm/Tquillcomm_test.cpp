@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -319,6 +320,40 @@ TEST_F(QuillCommPtyTest, BytesTravelBothWaysThroughTheQueues) {
     EXPECT_TRUE(WaitFor([&] { return Notified(EV_TXEMPTY); }));
 }
 
+// The count tells what the device took, not what was queued: a far end that stops reading
+// stops it while the rest waits in the output queue.
+TEST_F(QuillCommPtyTest, CountsTheBytesTheDeviceTook) {
+    comm.Open();
+    const uint64_t before = comm.fGetBytesWritten();
+    ASSERT_EQ(comm.Write(Pattern(6000).constData(), 6000), 6000);
+    EXPECT_TRUE(WaitFor([&] { return comm.fGetBytesWritten() == before + 6000; }));
+    EXPECT_EQ(pty.Receive(6000, 1000).size(), 6000);
+
+    const QByteArray more = Pattern(4000, 1);
+    // Topped up until the count has stood still for a while with bytes waiting.
+    uint64_t queued = 0;
+    uint64_t last = 0;
+    auto since = std::chrono::steady_clock::now();
+    for (int i = 0; i < 2000; ++i) {
+        queued += uint64_t(comm.Write(more.constData(), int(more.size())));
+        const auto now = std::chrono::steady_clock::now();
+        if (comm.fGetBytesWritten() != last) {
+            last = comm.fGetBytesWritten();
+            since = now;
+        } else if (now - since > std::chrono::milliseconds(300) &&
+                   comm.OutQueue()->fGetCount() > 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const uint64_t stalled = comm.fGetBytesWritten();
+    EXPECT_LT(stalled, before + 6000 + queued);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(comm.fGetBytesWritten(), stalled);
+    EXPECT_EQ(pty.Receive(qsizetype(queued), 1000).size(), qsizetype(queued));
+    EXPECT_TRUE(WaitFor([&] { return comm.fGetBytesWritten() == before + 6000 + queued; }));
+}
+
 TEST_F(QuillCommPtyTest, OpenClearsDisableWriteAndTakesTheWantedLines) {
     comm.fSetDisableWrite(true);
     comm.fSetDTR(false);
@@ -515,6 +550,32 @@ TEST_F(QuillCommPtyTest, AHungUpLineDoesNotKeepTheThreadsBusy) {
     const double start = CpuSeconds();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_LT(CpuSeconds() - start, 0.15);
+    comm.Close();
+}
+
+// A vanished device went unnoticed: the threads rested and tried again for ever.
+TEST_F(QuillCommPtyTest, AHungUpLineIsReportedOnceWithItsError) {
+    comm.Open();
+    EXPECT_EQ(comm.fGetFailure(), 0);
+    pty.CloseMaster();
+    comm.Write("lost", 4);
+    ASSERT_TRUE(WaitFor([&] { return Notified(EV_ERR); }));
+    EXPECT_EQ(comm.fGetFailure(), EIO);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        EXPECT_EQ(std::count_if(notified.begin(), notified.end(),
+                                [](uint32_t events) { return events & EV_ERR; }),
+                  1);
+    }
+    EXPECT_TRUE(comm.fGetActive()) << "closing is the owner's decision";
+    comm.Close();
+    EXPECT_EQ(comm.fGetFailure(), EIO) << "the reason outlives the port";
+
+    PtyPair fresh;
+    comm.fSetPortName(fresh.SlavePath());
+    comm.Open();
+    EXPECT_EQ(comm.fGetFailure(), 0);
     comm.Close();
 }
 
