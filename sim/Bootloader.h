@@ -27,6 +27,8 @@ public:
     void Tick(double now, std::string& out);
 
     Phase CurrentPhase() const { return phase_; }
+    // Bytes of the image received in this round.
+    size_t ImageReceived() const { return image_.size(); }
 
 private:
     void TakeInfo();

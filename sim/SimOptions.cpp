@@ -68,6 +68,8 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--forget-point", Integer(&SimOptions::forgetPoint, 0, 1000000)},
         {"--stall-after", Real(&SimOptions::stallAfter, 0, kLongest)},
         {"--hangup-after", Real(&SimOptions::hangupAfter, 0, kLongest)},
+        {"--hangup-after-image", Integer(&SimOptions::imageHangup, 1, 1 << 20)},
+        {"--deaf-after-image", Integer(&SimOptions::imageDeaf, 1, 1 << 20)},
         {"--seed", Integer(&SimOptions::seed, 0, 4294967295L)},
         {"--log", Text(&SimOptions::log)},
         {"--tee", Text(&SimOptions::tee)},
@@ -152,6 +154,10 @@ The first line printed is the path of the device to open.
   --forget-point N     answer every N-th "#SPR" with "ok" but keep the zone as it was
   --stall-after S      stop sending after S seconds (commands are still read)
   --hangup-after S     close the device after S seconds and exit
+  --hangup-after-image N
+                       with --boot: close the device and exit once N bytes of the image came
+  --deaf-after-image N with --boot: once N bytes of the image came, stop reading the line
+                       and answering (the boot loader hangs; the sender's line fills up)
   --seed N             seed of noise, missing returns and faults (default 1)
   --log FILE           every received command line and sent reply, time-stamped
   --tee FILE           a copy of every byte sent, written as it goes out

@@ -26,6 +26,8 @@ struct SimOptions {
     int forgetPoint = 0;     // answer every n-th "#SPR" without storing it
     double stallAfter = 0;   // stop sending after this many seconds; 0 never
     double hangupAfter = 0;  // close the device after this many seconds; 0 never
+    long imageHangup = 0;    // boot loader: close the device after this many image bytes
+    long imageDeaf = 0;      // boot loader: stop reading after this many image bytes
     uint32_t seed = 1;
     std::string log;  // log of received command lines and sent replies
     std::string tee;  // a copy of every byte sent

@@ -181,6 +181,11 @@ bool TSimulator::Flush(double now) {
     return true;
 }
 
+bool TSimulator::ImageReached(long bytes) const {
+    return bytes > 0 && boot_ && boot_->CurrentPhase() == TBootLoader::Phase::Receiving &&
+           boot_->ImageReceived() >= static_cast<size_t>(bytes);
+}
+
 int TSimulator::Run() {
     char buffer[kReadChunk];
     int code = 0;
@@ -194,11 +199,19 @@ int TSimulator::Run() {
         }
         const bool stalled = options_.stallAfter > 0 && now >= options_.stallAfter;
 
-        long n;
-        while ((n = device_.Read(buffer, sizeof buffer)) > 0) {
+        long n = 0;
+        while (!deaf_ && (n = device_.Read(buffer, sizeof buffer)) > 0) {
             // A stalled scanner still drains its input, so the writer never blocks on it.
             if (!stalled)
                 HandleInput(now, buffer, static_cast<size_t>(n));
+            if (ImageReached(options_.imageDeaf)) {
+                log_.Note(now, "deaf");
+                deaf_ = true;
+            }
+        }
+        if (ImageReached(options_.imageHangup)) {
+            log_.Note(now, "hangup");
+            break;
         }
         if (n < 0) {
             std::fprintf(stderr, "vyk-sim: the line %s is gone\n", device_.Path().c_str());
@@ -209,7 +222,7 @@ int TSimulator::Run() {
             pacedBaud_ = state_.baud;
             pacer_.SetBaud(pacedBaud_, now);
         }
-        if (!stalled) {
+        if (!stalled && !deaf_) {
             SendLateReplies(now);
             Produce(now);
             if (!Flush(now)) {
@@ -219,9 +232,9 @@ int TSimulator::Run() {
             }
         }
 
-        pollfd fd{device_.Fd(), POLLIN, 0};
+        pollfd fd{device_.Fd(), short(deaf_ ? 0 : POLLIN), 0};
         int wait = kIdleWaitMs;
-        if (!stalled && !out_.empty()) {
+        if (!stalled && !deaf_ && !out_.empty()) {
             if (options_.fast) {
                 fd.events |= POLLOUT;
             } else {

@@ -55,9 +55,13 @@ private:
     std::unique_ptr<TCommandSet> commands_;
     TScanStream stream_;
     std::unique_ptr<TBootLoader> boot_;
+    // The boot loader took its fault's share of the image.
+    bool ImageReached(long bytes) const;
+
     std::string out_;
     // Replies held back by --slow-ack, with the time each is due.
     std::vector<std::pair<double, std::string>> late_;
+    bool deaf_ = false;
     int pacedBaud_ = 0;
     std::chrono::steady_clock::time_point start_;
 };
