@@ -48,15 +48,22 @@ void TBootConversation::tmr1Timer(uint32_t nowMs) {
     }
     if (received)
         view_.ShowReceivedBytes(ReceivedBytes_);
+    // Only after what came before the failure was acted on: it may be the verdict.
+    if (!Sending_ && line_.Active() && line_.Failure() != 0)
+        LineFailed(LineLoss::Lost);
 }
 
 bool TBootConversation::LoadUpgradeFile() {
     ImageSize_ = 0;
     ImageCrc_ = 0;
+    imageRefused_ = false;
     std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
     const auto fail = [this](const QString& text) {
+        ImageSize_ = 0;
+        ImageCrc_ = 0;
         std::fill(UpgradeImage_.begin(), UpgradeImage_.end(), 0xFF);
-        view_.AddMessage(text);
+        if (!text.isEmpty())
+            view_.AddMessage(text);
         return false;
     };
     if (fileName_.size() < 3)
@@ -76,10 +83,17 @@ bool TBootConversation::LoadUpgradeFile() {
     // A read that failed after the open gives no size to use.
     if (count < 0)
         return fail(QStringLiteral("文件打开失败!"));
+    // Size 0 would tell the boot loader that there is nothing to flash.
+    if (count == 0)
+        return fail(QStringLiteral("文件为空!"));
     ImageSize_ = static_cast<uint32_t>(count);
-    // An empty file loads no image, and no image has the check value 0.
-    ImageCrc_ = ImageSize_ > 0 ? scanner::FirmwareCrc(UpgradeImage_.data(), ImageSize_) : 0;
+    ImageCrc_ = scanner::FirmwareCrc(UpgradeImage_.data(), ImageSize_);
+    if (imageCheck_ && !imageCheck_(ImageSize_, ImageCrc_)) {
+        imageRefused_ = true;
+        return fail(QString());
+    }
     view_.ShowCrc(QStringLiteral("CRC32 :%1    ").arg(ImageCrc_));
+    view_.ImageLoaded(ImageSize_, ImageCrc_);
     return true;
 }
 
@@ -89,8 +103,12 @@ void TBootConversation::HandleBootPackage(const uint8_t* package, int count, uin
         return;
     const BootAction action = ActionOf(package + at + 5);
     if (action == BootAction::Info) {
-        LoadUpgradeFile();
+        const bool loaded = LoadUpgradeFile();
         view_.AddMessage(QStringLiteral("收到升级请求"));
+        if (!loaded && imageRefused_) {
+            view_.BootMessage(action);
+            return;
+        }
         const scanner::FileInfo reply = scanner::FileInfoReply(ImageSize_, ImageCrc_);
         line_.WritePackage(reply.data(), static_cast<int>(reply.size()));
         SentBytes_ += static_cast<int>(reply.size());
@@ -104,6 +122,8 @@ void TBootConversation::HandleBootPackage(const uint8_t* package, int count, uin
                 BlockSize_ = kBlockSize;
                 Sending_ = true;
                 transferStart_ = nowMs;
+                takenAtStart_ = lastTaken_ = line_.BytesTaken();
+                lastTakenMs_ = nowMs;
                 break;
             case BootAction::Programming:
                 view_.AddMessage(QStringLiteral("开始升级，请不要断电,并耐心等待..."));
@@ -140,13 +160,52 @@ bool TBootConversation::SendBlock(uint64_t limit) {
     return true;
 }
 
+uint32_t TBootConversation::TakenBytes() const {
+    const uint64_t taken = line_.BytesTaken() - takenAtStart_;
+    return static_cast<uint32_t>(std::min<uint64_t>(taken, SendOffset_));
+}
+
+bool TBootConversation::Stalled(uint32_t nowMs) {
+    const uint64_t taken = line_.BytesTaken();
+    if (taken != lastTaken_ || TakenBytes() >= SendOffset_) {
+        lastTaken_ = taken;
+        lastTakenMs_ = nowMs;
+        return false;
+    }
+    return nowMs - lastTakenMs_ >= kStallMs;
+}
+
+void TBootConversation::LineFailed(LineLoss::Kind kind) {
+    LineLoss loss;
+    loss.kind = kind;
+    loss.error = line_.Failure();
+    loss.sending = Sending_;
+    loss.taken = Sending_ ? TakenBytes() : 0;
+    loss.size = ImageSize_;
+    Sending_ = false;
+    SendOffset_ = 0;
+    line_.Close();
+    if (loss.sending) {
+        const QString text = kind == LineLoss::Stalled
+                                 ? QStringLiteral("串口无响应，传输中断(%1/%2)，请重新断电升级")
+                                 : QStringLiteral("串口断开，传输中断(%1/%2)，请重新断电升级");
+        view_.AddMessage(text.arg(loss.taken).arg(loss.size));
+        view_.ShowProgress(loss.size, loss.taken);
+    } else {
+        view_.AddMessage(QStringLiteral("串口断开，请检查连接线"));
+    }
+    view_.LineFailed(loss);
+}
+
 void TBootConversation::TransferStep(uint32_t nowMs) {
-    if (!line_.Active()) {
-        // The port was closed under the transfer: nothing more can go, and the boot loader
-        // starts over with a new request once the line is back.
-        Sending_ = false;
-        SendOffset_ = 0;
-        view_.ShowProgress(ImageSize_, 0);
+    // A port closed under the transfer cuts it as surely as a lost line: the scanner holds a
+    // partial image and must be flashed again.
+    if (!line_.Active() || line_.Failure() != 0) {
+        LineFailed(LineLoss::Lost);
+        return;
+    }
+    if (Stalled(nowMs)) {
+        LineFailed(LineLoss::Stalled);
         return;
     }
     // One block per tick, kept a little ahead of what the line has carried since the start;
@@ -157,7 +216,8 @@ void TBootConversation::TransferStep(uint32_t nowMs) {
         while (SendOffset_ < ImageSize_ && SendBlock(carried)) {
         }
     }
-    if (SendOffset_ >= ImageSize_) {
+    // Complete once the line has taken the whole image, not when the last block was queued.
+    if (SendOffset_ >= ImageSize_ && TakenBytes() >= ImageSize_) {
         Sending_ = false;
         SendOffset_ = 0;
         view_.AddMessage(QStringLiteral("传输文件完成"));

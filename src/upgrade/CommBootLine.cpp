@@ -12,6 +12,7 @@ CommBootLine::~CommBootLine() {
 
 void CommBootLine::Open() {
     comm_.Open();
+    comm_.PurgeRead(true);
     package_.fSetActive(true);
 }
 
@@ -39,6 +40,14 @@ void CommBootLine::Close() {
 int CommBootLine::BytesPerSecond() const {
     return LineBytesPerSecond(comm_.fGetBaud(), comm_.fGetByteSize(), comm_.fGetParity(),
                               comm_.fGetStopBits());
+}
+
+uint64_t CommBootLine::BytesTaken() const {
+    return comm_.fGetBytesWritten();
+}
+
+int CommBootLine::Failure() const {
+    return comm_.fGetFailure();
 }
 
 int LineBytesPerSecond(long baud, int byteSize, int parity, int stopBits) {

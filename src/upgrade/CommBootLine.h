@@ -15,7 +15,8 @@ public:
     explicit CommBootLine(QuillComm::TQuillComm& comm);
     ~CommBootLine() override;
 
-    // Opens the port; throws EQuillCommError.
+    // Opens the port and drops what waited in the driver, so that a request from before is not
+    // answered besides the fresh one; throws EQuillCommError.
     void Open();
 
     bool Active() const override;
@@ -23,6 +24,8 @@ public:
     int WritePackage(const uint8_t* data, int count) override;
     void Close() override;
     int BytesPerSecond() const override;
+    uint64_t BytesTaken() const override;
+    int Failure() const override;
 
 private:
     QuillComm::TQuillComm& comm_;

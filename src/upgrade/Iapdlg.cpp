@@ -254,6 +254,8 @@ void TfrmIAP::HistoryItemClick(const QString& path) {
 }
 
 void TfrmIAP::btnComportClick() {
+    if (RefusedDuringTransfer())
+        return;
     // A port that will not open is shown closed; the error itself is not reported.
     try {
         nxcmdvc1->SetActive(!nxcmdvc1->Active());
@@ -263,6 +265,8 @@ void TfrmIAP::btnComportClick() {
 }
 
 void TfrmIAP::btnSetClick() {
+    if (RefusedDuringTransfer())
+        return;
     nxcmdvc1->SettingsDialog(this, true);
     UpdatePortStatus();
 }
@@ -294,7 +298,9 @@ void TfrmIAP::aplctnvnts1Activate() {
 }
 
 void TfrmIAP::aplctnvnts1Deactivate() {
-    if (!OnSerialPage() || !nxcmdvc1->Active() || !TopLevelWindowExists(OutsideToolTitle))
+    // Switching to the outside tool mid-transfer would cut the image short.
+    if (conversation_.Sending() || !OnSerialPage() || !nxcmdvc1->Active() ||
+        !TopLevelWindowExists(OutsideToolTitle))
         return;
     try {
         nxcmdvc1->SetActive(false);
@@ -306,6 +312,32 @@ void TfrmIAP::aplctnvnts1Deactivate() {
 
 void TfrmIAP::tmr1Timer() {
     conversation_.tmr1Timer(GetTickCount());
+    ShowTransferLock(conversation_.Sending());
+}
+
+void TfrmIAP::reject() {
+    // Leaving mid-transfer leaves the scanner with a partial image.
+    if (conversation_.Sending() &&
+        prompt_.Message(QStringLiteral("正在传输文件，确定要退出吗？"), windowTitle(),
+                        Prompt::Icon::Question, Prompt::Buttons::YesNo) != Prompt::Answer::Yes) {
+        return;
+    }
+    QDialog::reject();
+}
+
+bool TfrmIAP::RefusedDuringTransfer() {
+    if (!conversation_.Sending())
+        return false;
+    AddMessage(QStringLiteral("正在传输文件，请等待传输完成"));
+    return true;
+}
+
+void TfrmIAP::ShowTransferLock(bool sending) {
+    if (sending == transferLock_)
+        return;
+    transferLock_ = sending;
+    btnComport->setEnabled(!sending);
+    btnSet->setEnabled(!sending);
 }
 
 QString TfrmIAP::PortText() const {
@@ -355,6 +387,10 @@ void TfrmIAP::ShowSentBytes(int count) {
 
 void TfrmIAP::ShowReceivedBytes(int count) {
     panels[1]->setText(QString::number(count));
+}
+
+void TfrmIAP::LineFailed(const LineLoss&) {
+    UpdatePortStatus();
 }
 
 void TfrmIAP::PortClosed() {

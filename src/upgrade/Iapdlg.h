@@ -46,6 +46,8 @@ public:
     void aplctnvnts1Deactivate();
     void tmr1Timer();
     void UpdatePortStatus();
+    // Esc and the close box: asks first while a transfer runs.
+    void reject() override;
 
     const TBootConversation& Conversation() const { return conversation_; }
     IapPort& Port() { return *nxcmdvc1; }
@@ -81,6 +83,11 @@ private:
     void ShowSentBytes(int count) override;
     void ShowReceivedBytes(int count) override;
     void PortClosed() override;
+    void LineFailed(const LineLoss& loss) override;
+
+    // While a transfer runs nothing may take its port away: true, with a list line, then.
+    bool RefusedDuringTransfer();
+    void ShowTransferLock(bool sending);
 
     void BuildControls();
     void LoadSettings();
@@ -98,4 +105,5 @@ private:
     TFileHistory history_;
     bool bAuto = false;
     bool bDisPowerData = false;
+    bool transferLock_ = false;
 };

@@ -37,6 +37,14 @@ int NxIapPort::BytesPerSecond() const {
                               nxcmdvc1.StopBits());
 }
 
+uint64_t NxIapPort::BytesTaken() const {
+    return nxcmdvc1.Comm()->fGetBytesWritten();
+}
+
+int NxIapPort::Failure() const {
+    return nxcmdvc1.Comm()->fGetFailure();
+}
+
 int NxIapPort::PortNo() const {
     return nxcmdvc1.PortNo();
 }

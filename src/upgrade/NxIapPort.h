@@ -19,6 +19,8 @@ public:
     int ReadPackage(uint8_t* buffer, int size) override;
     int WritePackage(const uint8_t* data, int count) override;
     int BytesPerSecond() const override;
+    uint64_t BytesTaken() const override;
+    int Failure() const override;
     int PortNo() const override;
     void SetPortNo(int portNo) override;
     void SetActive(bool on) override;

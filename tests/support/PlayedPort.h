@@ -17,6 +17,9 @@ public:
         int portNo = 0;
         long baud = 115200;
         int dialogs = 0;
+        bool takes = true;  // the line takes what is written
+        uint64_t taken = 0;
+        int failure = 0;
         std::deque<Bytes> received;
         std::vector<Bytes> written;
     };
@@ -36,9 +39,13 @@ public:
         if (!line_.active)
             return 0;
         line_.written.emplace_back(data, data + count);
+        if (line_.takes)
+            line_.taken += static_cast<uint64_t>(count);
         return count;
     }
     int BytesPerSecond() const override { return static_cast<int>(line_.baud / 10); }
+    uint64_t BytesTaken() const override { return line_.taken; }
+    int Failure() const override { return line_.failure; }
     int PortNo() const override { return line_.portNo; }
     void SetPortNo(int portNo) override { line_.portNo = portNo; }
     void SetActive(bool on) override {

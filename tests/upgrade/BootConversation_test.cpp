@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <deque>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ Bytes B(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
-// The comm device: packages waiting to be read, packages written, and a switch to refuse.
+// The comm device: packages waiting to be read, packages written, a switch to refuse, and a
+// line that takes what is written until told to stop or to fail.
 class FakeLine : public BootLine {
 public:
     bool Active() const override { return active; }
@@ -38,10 +40,14 @@ public:
         if (!active || (refuse && refuse()))
             return 0;
         written.emplace_back(data, data + count);
+        if (takes)
+            taken += static_cast<uint64_t>(count);
         return count;
     }
     void Close() override { active = false; }
     int BytesPerSecond() const override { return bytesPerSecond; }
+    uint64_t BytesTaken() const override { return taken; }
+    int Failure() const override { return failure; }
 
     Bytes AllWritten() const {
         Bytes all;
@@ -50,6 +56,9 @@ public:
     }
 
     bool active = true;
+    bool takes = true;
+    uint64_t taken = 0;
+    int failure = 0;
     int bytesPerSecond = 11520;
     std::function<bool()> refuse;
     std::deque<Bytes> received;
@@ -71,6 +80,7 @@ public:
     void ShowReceivedBytes(int count) override { receivedCount = count; }
     void PortClosed() override { ++closed; }
     void BootMessage(BootAction action) override { actions.push_back(action); }
+    void LineFailed(const LineLoss& loss) override { losses.push_back(loss); }
 
     QStringList messages;
     QString crc;
@@ -78,6 +88,7 @@ public:
     uint32_t progressMax = 0, progress = 0;
     int sent = -1, receivedCount = -1, closed = 0;
     std::vector<BootAction> actions;
+    std::vector<LineLoss> losses;
 };
 
 using namespace boottexts;
@@ -227,7 +238,8 @@ TEST_F(Conversation, LoadUpgradeFile) {
         // A device of endless bytes is too large as well, not read forever.
         {QStringLiteral("/dev/zero"), QStringLiteral("文件太大!"), 0},
         {largest, QString(), 65536},
-        {empty, QString(), 0},
+        // Size 0 told the boot loader that there was nothing to flash.
+        {empty, QStringLiteral("文件为空!"), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -394,11 +406,107 @@ TEST_F(Conversation, PortClosedUnderATransferEndsIt) {
     line_.active = false;
     Tick();
     EXPECT_FALSE(boot_.Sending());
-    EXPECT_EQ(view_.progress, 0u);
+    EXPECT_EQ(view_.progress, 50u) << "the bar stays where the transfer stopped";
+    EXPECT_EQ(view_.messages.back(), QStringLiteral("串口断开，传输中断(50/500)，请重新断电升级"));
     line_.active = true;
     Receive("#BOOTIN\r\n");
     Tick();
     EXPECT_EQ(view_.messages.back(), kAnswered);
+}
+
+// A vanished or stalled line went unnoticed: the transfer counted as running for ever, or
+// ended with "传输文件完成" while the image never left.
+TEST_F(Conversation, ALineThatFailsUnderATransferStopsItWhereItStood) {
+    const struct {
+        const char* name;
+        size_t image;
+        uint64_t failAt;  // bytes the line took when it fails
+        bool stall;       // it stops taking bytes, else it reports a hang-up
+        QString message;
+        uint32_t waitedMs;  // from the failure to its report, at least
+    } cases[] = {
+        {"hang-up", 2000, 500, false,
+         QStringLiteral("串口断开，传输中断(500/2000)，请重新断电升级"), 0},
+        {"stall", 2000, 500, true, QStringLiteral("串口无响应，传输中断(500/2000)，请重新断电升级"),
+         TBootConversation::kStallMs},
+        {"last blocks queued, never taken", 100, 0, true,
+         QStringLiteral("串口无响应，传输中断(0/100)，请重新断电升级"),
+         TBootConversation::kStallMs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLine line;
+        RecordingView view;
+        TBootConversation boot(line, view);
+        boot.SetFileName(WriteFile("image.bin", Pattern(c.image)));
+        line.received.push_back(B("#BOOTST\r\n"));
+        uint32_t now = 0;
+        boot.LoadUpgradeFile();
+        boot.tmr1Timer(now);
+        ASSERT_TRUE(boot.Sending());
+        uint32_t failedAt = 0;
+        bool failed = false;
+        while (boot.Sending() && now < 20000) {
+            if (!failed && line.taken >= c.failAt) {
+                failed = true;
+                failedAt = now;
+                line.takes = !c.stall;
+                line.failure = c.stall ? 0 : EIO;
+                line.taken = c.failAt;
+            }
+            now += 2;
+            boot.tmr1Timer(now);
+        }
+        EXPECT_FALSE(boot.Sending());
+        EXPECT_GE(now - failedAt, c.waitedMs);
+        EXPECT_LT(now - failedAt, c.waitedMs + 100);
+        EXPECT_EQ(view.messages.back(), c.message);
+        EXPECT_FALSE(view.messages.contains(kTransferred));
+        EXPECT_FALSE(line.active) << "the port is closed";
+        EXPECT_EQ(view.progressMax, c.image);
+        EXPECT_EQ(view.progress, c.failAt);
+        ASSERT_EQ(view.losses.size(), 1u);
+        EXPECT_EQ(view.losses[0].kind, c.stall ? LineLoss::Stalled : LineLoss::Lost);
+        EXPECT_EQ(view.losses[0].error, c.stall ? 0 : EIO);
+        EXPECT_TRUE(view.losses[0].sending);
+        EXPECT_EQ(view.losses[0].taken, c.failAt);
+        EXPECT_EQ(view.losses[0].size, c.image);
+    }
+}
+
+TEST_F(Conversation, ALineLostWhileListeningIsToldAfterWhatCameBeforeIt) {
+    Choose(Pattern(10));
+    ASSERT_TRUE(boot_.LoadUpgradeFile());
+    Receive("#BOOTER\r\n");
+    line_.failure = EIO;
+    Tick();
+    EXPECT_EQ(view_.messages, QStringList({kCheckError, QStringLiteral("串口断开，请检查连接线")}));
+    EXPECT_FALSE(line_.active);
+    ASSERT_EQ(view_.losses.size(), 1u);
+    EXPECT_FALSE(view_.losses[0].sending);
+    Tick();
+    EXPECT_EQ(view_.losses.size(), 1u) << "told once";
+}
+
+// An image the check refuses is never described to the scanner.
+TEST_F(Conversation, ARefusedImageLeavesTheRequestUnanswered) {
+    Choose(Pattern(10));
+    std::vector<std::pair<uint32_t, uint32_t>> checked;
+    boot_.SetImageCheck([&](uint32_t size, uint32_t crc) {
+        checked.emplace_back(size, crc);
+        return false;
+    });
+    Receive("#BOOTIN\r\n");
+    Tick();
+    EXPECT_TRUE(line_.written.empty());
+    EXPECT_EQ(view_.messages, QStringList(kRequest));
+    EXPECT_EQ(boot_.ImageSize(), 0u);
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(checked[0].first, 10u);
+    EXPECT_EQ(checked[0].second, scanner::FirmwareCrc(Pattern(10).data(), 10));
+    Receive("#BOOTST\r\n");
+    Tick();
+    EXPECT_FALSE(boot_.Sending());
 }
 
 TEST_F(Conversation, CountersAddUpUntilCleared) {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
@@ -43,11 +44,12 @@ protected:
             ini_.WriteString(QStringLiteral("IAP"), QStringLiteral("filename"), file.fileName()));
     }
 
-    std::unique_ptr<SimProcess> Scanner(bool noisy) {
+    std::unique_ptr<SimProcess> Scanner(bool noisy, std::vector<std::string> fault = {}) {
         std::vector<std::string> args = {"--boot", written_.toStdString(), "--baud", "115200",
                                          "--link", link_.toStdString()};
         if (noisy)
             args.insert(args.end(), {"--corrupt", "0.001"});
+        args.insert(args.end(), fault.begin(), fault.end());
         return std::make_unique<SimProcess>(args);
     }
     std::unique_ptr<TfrmIAP> Window() {
@@ -56,13 +58,14 @@ protected:
         window->show();
         return window;
     }
-    // Runs the window until its list shows text.
-    static bool RunUntil(TfrmIAP& window, const QString& text) {
+    // Runs the window until its list shows text (or a line that starts with it).
+    static bool RunUntil(TfrmIAP& window, const QString& text,
+                         Qt::MatchFlags match = Qt::MatchExactly) {
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 30000) {
             QApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (!window.ListBox1->findItems(text, Qt::MatchExactly).isEmpty())
+            if (!window.ListBox1->findItems(text, match).isEmpty())
                 return true;
         }
         return false;
@@ -127,6 +130,30 @@ TEST_F(LiveUpgrade, CheckErrorThenASecondAttemptSucceeds) {
     window->btnComport->click();
     ASSERT_TRUE(RunUntil(*window, kDone)) << Messages(*window).join('|').toStdString();
     EXPECT_EQ(Written(), image_);
+}
+
+// The window sat at 43450/65536 with "关闭串口" still shown after the line went away.
+TEST_F(LiveUpgrade, ALostLineIsShownAtOnceWithAClosedPort) {
+    const auto window = Window();
+    const auto scanner = Scanner(false, {"--hangup-after-image", "2000"});
+    ASSERT_FALSE(scanner->Path().empty());
+    window->btnComport->click();
+    ASSERT_TRUE(RunUntil(*window, kStart)) << Messages(*window).join('|').toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    const QString interrupted = QStringLiteral("串口断开，传输中断(");
+    ASSERT_TRUE(RunUntil(*window, interrupted, Qt::MatchStartsWith))
+        << Messages(*window).join('|').toStdString();
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(Messages(*window).contains(kTransferred));
+    EXPECT_FALSE(window->Port().Active());
+    EXPECT_EQ(window->btnComport->text(), QStringLiteral("打开串口"));
+    EXPECT_TRUE(window->btnComport->isEnabled());
+    EXPECT_EQ(window->panels[0]->text(), QStringLiteral("串口关闭:70, 115200"));
+    EXPECT_EQ(window->pbMain->maximum(), 65536);
+    EXPECT_GE(window->pbMain->value(), 2000);
+    EXPECT_LT(window->pbMain->value(), 65536);
+    EXPECT_TRUE(Messages(*window).back().startsWith(interrupted));
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <deque>
 #include <stdexcept>
 
@@ -58,6 +61,20 @@ protected:
     }
     void Receive(const std::string& package) {
         line_.received.emplace_back(package.begin(), package.end());
+    }
+    // A shown window with its port open, streaming an image that takes seconds of line.
+    std::unique_ptr<TfrmIAP> Transferring() {
+        auto window = Open();
+        window->edtFileName->setText(File(QStringLiteral("fw.bin"), QByteArray(65536, 'x')));
+        window->show();
+        window->btnComport->click();
+        Receive("#BOOTIN\r\n");
+        window->tmr1Timer();
+        Receive("#BOOTST\r\n");
+        window->tmr1Timer();
+        window->tmr1Timer();
+        EXPECT_TRUE(window->Conversation().Sending());
+        return window;
     }
 
     QTemporaryDir dir_;
@@ -159,6 +176,63 @@ TEST_F(UpgradeWindow, FollowsTheBootLoader) {
     EXPECT_EQ(window->panels[2]->text(), QStringLiteral("0"));
 }
 
+// Esc closed the window mid-transfer, and with it the program, leaving a partial image.
+TEST_F(UpgradeWindow, NothingInTheWindowCutsATransferShortByAccident) {
+    const auto window = Transferring();
+    EXPECT_FALSE(window->btnComport->isEnabled());
+    EXPECT_FALSE(window->btnSet->isEnabled());
+    const QString question = QStringLiteral("正在传输文件，确定要退出吗？");
+
+    prompt_.answers = {Prompt::Answer::No, Prompt::Answer::No};
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    EXPECT_FALSE(window->close()) << "the close box";
+    ASSERT_EQ(prompt_.messages.size(), 2u);
+    for (const auto& shown : prompt_.messages) EXPECT_EQ(shown.text, question);
+    EXPECT_TRUE(window->isVisible());
+
+    window->btnComportClick();
+    window->btnSetClick();
+    EXPECT_EQ(line_.dialogs, 0) << "the settings dialog is refused";
+    EXPECT_EQ(window->ListBox1->item(window->ListBox1->count() - 1)->text(),
+              QStringLiteral("正在传输文件，请等待传输完成"));
+    window->btnSelectFileClick();
+    window->tmr1Timer();
+    EXPECT_TRUE(line_.active);
+    EXPECT_TRUE(window->Conversation().Sending());
+
+    // Confirmed, the window goes; after the transfer it goes without a question.
+    prompt_.answers = {Prompt::Answer::Yes};
+    QApplication::sendEvent(window.get(), &escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(prompt_.messages.size(), 3u);
+    const auto idle = Open();
+    idle->show();
+    EXPECT_TRUE(idle->close());
+    EXPECT_EQ(prompt_.messages.size(), 3u);
+}
+
+// The window sat at 43450/65536 with "关闭串口" still shown after its adapter was unplugged.
+TEST_F(UpgradeWindow, ALostLineShowsTheInterruptionAndAClosedPort) {
+    WriteIni(QStringLiteral("[IAP]\nCOM=3\n"));
+    const auto window = Transferring();
+    const int stoppedAt = window->pbMain->value();
+    ASSERT_GT(stoppedAt, 0);
+    line_.taken -= 50;  // the last block still on its way
+    line_.failure = EIO;
+    window->tmr1Timer();
+    EXPECT_FALSE(window->Conversation().Sending());
+    EXPECT_FALSE(line_.active);
+    EXPECT_EQ(window->ListBox1->item(window->ListBox1->count() - 1)->text(),
+              QStringLiteral("串口断开，传输中断(%1/65536)，请重新断电升级").arg(stoppedAt - 50));
+    EXPECT_EQ(window->btnComport->text(), QStringLiteral("打开串口"));
+    EXPECT_TRUE(window->btnComport->isEnabled());
+    EXPECT_TRUE(window->btnSet->isEnabled());
+    EXPECT_EQ(window->panels[0]->text(), QStringLiteral("串口关闭:3, 115200"));
+    EXPECT_EQ(window->pbMain->maximum(), 65536);
+    EXPECT_EQ(window->pbMain->value(), stoppedAt - 50);
+}
+
 TEST_F(UpgradeWindow, SettingsComeFromAndGoToTheIniFile) {
     QString text = QStringLiteral(
         "[IAP]\nPageIndex=4\nfilename=/fw/now.bin\nCOM=6\nbAuto=1\n"
@@ -252,6 +326,13 @@ TEST_F(UpgradeWindow, OutsideToolSharesThePort) {
     window->aplctnvnts1Activate();
     EXPECT_FALSE(line_.active);
     EXPECT_EQ(window->ListBox1->count(), 1);
+
+    // Mid-transfer the port stays with the image.
+    line_.refuseOpen = false;
+    const auto sending = Transferring();
+    sending->aplctnvnts1Deactivate();
+    EXPECT_TRUE(line_.active);
+    EXPECT_TRUE(sending->Conversation().Sending());
     xcb_disconnect(c);
 }
 
