@@ -2,7 +2,9 @@
 
 // vyk-upgrade: flashes one scanner's firmware over its boot loader, for production scripts.
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,11 @@ namespace upgradecli {
 struct Options {
     int baud = 115200;
     int timeout = 60;  // seconds without a boot loader message
-    std::string port;  // a COM name or a device path
+    int retries = 0;   // check errors after which the boot loader's next request is answered
+    std::optional<uint32_t> expectCrc;
+    std::optional<uint32_t> expectSize;
+    bool json = false;  // one JSON object per event on stdout instead of the list texts
+    std::string port;   // a COM name or a device path
     std::string file;
 };
 
@@ -22,6 +28,7 @@ enum ExitCode {
     kCheckError = 3,
     kPortError = 4,
     kTimeout = 5,
+    kLineLost = 6,
 };
 
 // The whole program: arguments without the program name.
