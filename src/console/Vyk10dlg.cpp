@@ -402,7 +402,10 @@ void TfrmVYK10::ShowRecordButton(int image) {
 }
 
 void TfrmVYK10::ExportScan() {
-    record::ExportScan(store.pointBuffer.data(), store.pointCount, options_.openFile);
+    const record::ExportOutcome outcome =
+        record::ExportScan(store.pointBuffer.data(), store.pointCount, options_.openFile);
+    if (outcome.result == record::ExportResult::Failed)
+        prompt_->Message(record::ExportFailedText(outcome), QString(), Prompt::Icon::Warning);
 }
 
 void TfrmVYK10::btnOpenFileClick() {

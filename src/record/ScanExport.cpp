@@ -1,6 +1,5 @@
 #include "ScanExport.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -75,41 +74,43 @@ QString ExportPath() {
     return QDir(QDir::tempPath()).filePath(QStringLiteral("vykdata.txt"));
 }
 
-bool WriteOwnFile(const QString& path, const QByteArray& bytes) {
-    // O_NONBLOCK keeps a FIFO planted under the name from blocking the open.
-    const int fd = open(QFile::encodeName(path).constData(),
-                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
+WriteResult ReplaceOwnFile(const QString& path, const QByteArray& bytes) {
     struct stat status = {};
-    const bool own = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-                     status.st_uid == geteuid() && status.st_nlink == 1;
-    const char* data = bytes.constData();
-    qsizetype left = own && ftruncate(fd, 0) == 0 ? bytes.size() : 0;
-    while (left > 0) {
-        const ssize_t n = write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;  // write errors go unreported; the file is still opened
-        data += n;
-        left -= n;
+    if (lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno != ENOENT)
+            return WriteResult::Failed(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        return WriteResult::Failed(EISDIR);
+    } else if (status.st_uid != geteuid()) {
+        return WriteResult::Failed(EPERM);
+    } else if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
+        return WriteResult::Failed(EEXIST);
     }
-    close(fd);
-    return own;
+    // Should a link be planted after the check, the rename replaces the link, not its target.
+    return ReplaceFile(path, bytes, LinkRule::ReplaceName, 0600);
 }
 
-ExportResult ExportScan(const ScanPoint* points, int count,
-                        const std::function<bool(const QString&)>& open) {
+ExportOutcome ExportScan(const ScanPoint* points, int count,
+                         const std::function<bool(const QString&)>& open) {
+    ExportOutcome outcome;
     const QString text = ExportText(points, count);
     if (text.isEmpty())
-        return ExportResult::Nothing;
+        return outcome;
     QStringEncoder encoder(QStringConverter::System);
-    const QString path = ExportPath();
-    if (!WriteOwnFile(path, encoder.encode(text)))
-        return ExportResult::Refused;
-    open(path);
-    return ExportResult::Opened;
+    outcome.path = ExportPath();
+    const WriteResult written = ReplaceOwnFile(outcome.path, encoder.encode(text));
+    if (!written) {
+        outcome.result = ExportResult::Failed;
+        outcome.reason = written.reason;
+        return outcome;
+    }
+    open(outcome.path);
+    outcome.result = ExportResult::Opened;
+    return outcome;
+}
+
+QString ExportFailedText(const ExportOutcome& outcome) {
+    return QStringLiteral("导出文件写入失败！\n%1\n%2").arg(outcome.path, outcome.reason);
 }
 
 }  // namespace record

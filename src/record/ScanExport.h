@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "FileReplace.h"
 #include "Lasernode.h"
 
 namespace record {
@@ -23,15 +24,24 @@ QString ExportText(const ScanPoint* points, int count);
 // QDir::tempPath() + "/vykdata.txt".
 QString ExportPath();
 
-// Writes bytes into path, creating or truncating it, but never through a symbolic link, into a
-// file of another user, a file with further hard links or anything but a plain file. False
-// (and nothing written) when refused.
-bool WriteOwnFile(const QString& path, const QByteArray& bytes);
+// Replaces path by a file of bytes written beside it, unless the name is taken by anything but
+// a plain file of this user without further hard links (the temporary folder is shared). On
+// failure the old file is kept and the reason says why.
+[[nodiscard]] WriteResult ReplaceOwnFile(const QString& path, const QByteArray& bytes);
 
-enum class ExportResult { Nothing, Opened, Refused };
+enum class ExportResult { Nothing, Opened, Failed };
+
+struct ExportOutcome {
+    ExportResult result = ExportResult::Nothing;
+    QString path;
+    QString reason;  // why the file could not be written
+};
 
 // The whole export: text in the locale's encoding, written and handed to open.
-ExportResult ExportScan(const ScanPoint* points, int count,
-                        const std::function<bool(const QString&)>& open);
+ExportOutcome ExportScan(const ScanPoint* points, int count,
+                         const std::function<bool(const QString&)>& open);
+
+// The message of an export that could not be written.
+QString ExportFailedText(const ExportOutcome& outcome);
 
 }  // namespace record

@@ -15,6 +15,7 @@
 #include "Laserencode.h"
 #include "Logfile.h"
 #include "RecordTestSupport.h"
+#include "ScanExport.h"
 #include "ScriptedPrompt.h"
 #include "SystemError.h"
 #include "Vyk10dlg.h"
@@ -227,15 +228,20 @@ TEST_F(Console, OpeningAnArchiveOffersTheSegmentsLeftBesideIt) {
     EXPECT_EQ(w->store.pointCount, 20000) << "the first entry is shown as before";
 }
 
+// 50 samples with markers at 10 and 40: 29 rows to export.
+void OneRevolution(TfrmVYK10& w) {
+    for (int i = 0; i < 50; ++i)
+        w.store.pointBuffer[i] = ScanPoint{0, static_cast<int16_t>(i * 16), 100 + i, 0, 0, 0};
+    w.store.pointBuffer[10].angle = 5768;
+    w.store.pointBuffer[40].angle = 5768;
+    w.store.pointCount = 50;
+}
+
 TEST_F(Console, InTheCircleViewTheButtonExportsTheNewestRevolution) {
     const QByteArray oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", dir.path().toUtf8());
     auto w = Make(161);
-    for (int i = 0; i < 50; ++i)
-        w->store.pointBuffer[i] = ScanPoint{0, static_cast<int16_t>(i * 16), 100 + i, 0, 0, 0};
-    w->store.pointBuffer[10].angle = 5768;
-    w->store.pointBuffer[40].angle = 5768;
-    w->store.pointCount = 50;
+    OneRevolution(*w);
     w->btnOpenSaveLogFile->trigger();
     qputenv("TMPDIR", oldTmp);
     EXPECT_TRUE(prompt.fileCaptions.isEmpty()) << "no save dialog";
@@ -243,6 +249,21 @@ TEST_F(Console, InTheCircleViewTheButtonExportsTheNewestRevolution) {
     EXPECT_EQ(opened, QStringList{Path("vykdata.txt")});
     EXPECT_TRUE(
         ReadAll(Path("vykdata.txt")).contains(QString::fromUtf8("数据个数 ： 29 ").toUtf8()));
+}
+
+// An export that could not be written opened the stale file of an earlier one, or none.
+TEST_F(Console, AnExportThatCannotBeWrittenIsToldWithItsReason) {
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toUtf8());
+    ASSERT_TRUE(QDir(dir.path()).mkdir("vykdata.txt"));
+    auto w = Make(161);
+    OneRevolution(*w);
+    w->btnOpenSaveLogFile->trigger();
+    qputenv("TMPDIR", oldTmp);
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(prompt.MessageTexts(),
+              QStringList{record::ExportFailedText(
+                  {record::ExportResult::Failed, Path("vykdata.txt"), SystemErrorText(EISDIR)})});
 }
 
 TEST_F(Console, CancellingTheOpenDialogChangesNothing) {

@@ -6,9 +6,12 @@
 #include <unistd.h>
 #include <QDir>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <vector>
 
 #include "RecordTestSupport.h"
+#include "SmallTmpfs.h"
+#include "SystemError.h"
 
 using record::ExportResult;
 
@@ -129,7 +132,7 @@ protected:
     }
     void TearDown() override { qputenv("TMPDIR", oldTmp_); }
 
-    ExportResult Export() {
+    record::ExportOutcome Export() {
         const auto points = Scan(1000, {100, 500});
         return record::ExportScan(points.data(), 1000, [this](const QString& path) {
             opened << path;
@@ -147,7 +150,7 @@ private:
 
 TEST_F(ExportFile, IsWrittenInTheTemporaryFolderInTheLocaleEncodingAndOpened) {
     WriteAll(Path(), QByteArray(100000, '#'));
-    EXPECT_EQ(Export(), ExportResult::Opened);
+    EXPECT_EQ(Export().result, ExportResult::Opened);
     EXPECT_EQ(opened, QStringList{Path()});
     const QByteArray bytes = ReadAll(Path());
     EXPECT_TRUE(bytes.contains(QString::fromUtf8("数据个数 ： 399 ").toUtf8()));
@@ -162,22 +165,25 @@ TEST_F(ExportFile, NeverWritesThroughALinkOrIntoAnotherUsersFile) {
         const char* what;
         bool needsRoot;
         std::function<void()> plant;
+        int reason;
     } cases[] = {
-        {"symbolic link", false, [&] { QFile::link(target, Path()); }},
+        {"symbolic link", false, [&] { QFile::link(target, Path()); }, EEXIST},
         {"dangling symbolic link", false,
          [&] {
              QFile::remove(target);
              QFile::link(target, Path());
-         }},
+         },
+         EEXIST},
         {"hard link", false,
-         [&] { ASSERT_EQ(link(QFile::encodeName(target), QFile::encodeName(Path())), 0); }},
-        {"FIFO", false, [&] { ASSERT_EQ(mkfifo(QFile::encodeName(Path()), 0600), 0); }},
-        {"directory", false, [&] { QDir(dir.path()).mkdir("vykdata.txt"); }},
+         [&] { ASSERT_EQ(link(QFile::encodeName(target), QFile::encodeName(Path())), 0); }, EEXIST},
+        {"FIFO", false, [&] { ASSERT_EQ(mkfifo(QFile::encodeName(Path()), 0600), 0); }, EEXIST},
+        {"directory", false, [&] { QDir(dir.path()).mkdir("vykdata.txt"); }, EISDIR},
         {"another user's file", true,
          [&] {
              WriteAll(Path(), original);
              ASSERT_EQ(chown(QFile::encodeName(Path()), 65534, 65534), 0);
-         }},
+         },
+         EPERM},
     };
     for (const auto& c : cases) {
         if (c.needsRoot && geteuid() != 0)
@@ -185,7 +191,10 @@ TEST_F(ExportFile, NeverWritesThroughALinkOrIntoAnotherUsersFile) {
         WriteAll(target, original);
         c.plant();
         opened.clear();
-        EXPECT_EQ(Export(), ExportResult::Refused) << c.what;
+        const record::ExportOutcome outcome = Export();
+        EXPECT_EQ(outcome.result, ExportResult::Failed) << c.what;
+        EXPECT_EQ(outcome.path, Path()) << c.what;
+        EXPECT_EQ(outcome.reason.toStdString(), SystemErrorText(c.reason).toStdString()) << c.what;
         EXPECT_TRUE(opened.isEmpty()) << c.what;
         if (QFile::exists(target)) {
             EXPECT_EQ(ReadAll(target), original) << c.what;
@@ -203,10 +212,38 @@ TEST_F(ExportFile, NothingToExportWritesAndOpensNothing) {
                                  [this](const QString& path) {
                                      opened << path;
                                      return true;
-                                 }),
+                                 })
+                  .result,
               ExportResult::Nothing);
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_FALSE(QFile::exists(Path()));
+}
+
+// On a full disk the export truncated the earlier vykdata.txt, wrote part of the new one and
+// opened that.
+TEST_F(ExportFile, AFullDiskIsToldWithTheReasonAndTheEarlierFileStays) {
+    SmallTmpfs disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Refusal();
+    qputenv("TMPDIR", disk.Path().toUtf8());
+    const QString path = disk.FilePath("vykdata.txt");
+    const QByteArray earlier = "an earlier export\r\n";
+    // The export's text is some 8 KiB.
+    for (const long freeBytes : {0L, 4096L}) {
+        WriteAll(path, earlier);
+        disk.Fill(freeBytes);
+        const record::ExportOutcome outcome = Export();
+        EXPECT_EQ(outcome.result, ExportResult::Failed) << freeBytes;
+        EXPECT_EQ(outcome.reason.toStdString(), SystemErrorText(ENOSPC).toStdString());
+        EXPECT_TRUE(opened.isEmpty()) << freeBytes;
+        EXPECT_EQ(ReadAll(path), earlier) << freeBytes;
+        EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"vykdata.txt"})
+            << "nothing is left beside";
+        disk.Free();
+    }
+    EXPECT_EQ(Export().result, ExportResult::Opened);
+    EXPECT_EQ(opened, QStringList{path});
+    EXPECT_TRUE(ReadAll(path).endsWith("   599,     31.188\r\n"));
 }
 
 }  // namespace
