@@ -74,6 +74,19 @@ uint64_t HistoryReplay::FileBudget() const {
     return std::min<uint64_t>(available > 0 ? available - 1 : 0, INT_MAX - 1);
 }
 
+uint64_t HistoryReplay::GrowthNeeded(uint64_t n) const {
+    if (static_cast<uint64_t>(store_.pointCapacity) * 3 >= n)
+        return 0;
+    // The old buffer is freed before the new one is allocated.
+    const uint64_t need = (n / 3 + 1) * sizeof(ScanPoint);
+    const uint64_t freed = store_.pointBuffer.size() * sizeof(ScanPoint);
+    return need > freed ? need - freed : 0;
+}
+
+bool HistoryReplay::Fits(uint64_t n) const {
+    return n <= FileBudget() && n + 1 + GrowthNeeded(n) <= availableMemory();
+}
+
 LoadResult HistoryReplay::LoadHistoryFile(const QString& path) {
     BusyScope busy(busy_);
     if (!QFileInfo::exists(path)) {
@@ -92,7 +105,8 @@ LoadResult HistoryReplay::LoadHistoryFile(const QString& path) {
     // A FIFO or device counts as empty instead of blocking the window.
     const uint64_t size = S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
     std::vector<uint8_t> bytes;
-    bool allocated = size <= FileBudget();
+    // Checked before anything is read or freed: a file too large keeps the replay shown.
+    bool allocated = Fits(size);
     if (allocated) {
         try {
             bytes.resize(size);
@@ -114,6 +128,14 @@ LoadResult HistoryReplay::LoadHistoryFile(const QString& path) {
 
 LoadResult HistoryReplay::LoadArchiveEntry(int index) {
     BusyScope busy(busy_);
+    // minizip would wait in its open of a FIFO or a device for a writer that never comes.
+    struct stat status = {};
+    if (stat(QFile::encodeName(historyFile_).constData(), &status) == 0 &&
+        !S_ISREG(status.st_mode)) {
+        prompt_.Message(historyFile_ +
+                        QStringLiteral(": not a file; archives are read from files"));
+        return LoadResult::Failed;
+    }
     record::ZipReader reader(QFile::encodeName(historyFile_).toStdString());
     if (!reader.IsOpen()) {
         prompt_.Message(historyFile_ + ": " + QString::fromStdString(reader.Error()));
@@ -150,21 +172,18 @@ LoadResult HistoryReplay::LoadArchiveEntry(int index) {
 LoadResult HistoryReplay::Decode(std::vector<uint8_t>& bytes) {
     const uint64_t n = bytes.size();
     if (static_cast<uint64_t>(store_.pointCapacity) * 3 < n) {
+        // The bytes are held by now; the memory may have shrunk since the check.
+        if (GrowthNeeded(n) > availableMemory()) {
+            prompt_.Message(QString::fromUtf8(kNoFileMemory));
+            return LoadResult::Failed;
+        }
         const uint64_t records = n / 3 + 1;
-        const uint64_t need = records * sizeof(ScanPoint);
-        const uint64_t freed = store_.pointBuffer.size() * sizeof(ScanPoint);
         store_.pointBuffer = std::vector<ScanPoint>();
         store_.pointCapacity = 0;
-        bool allocated = need <= availableMemory() + freed;
-        if (allocated) {
-            try {
-                store_.pointBuffer.resize(records);
-                store_.pointCapacity = static_cast<int>(records);
-            } catch (const std::bad_alloc&) {
-                allocated = false;
-            }
-        }
-        if (!allocated) {
+        try {
+            store_.pointBuffer.resize(records);
+            store_.pointCapacity = static_cast<int>(records);
+        } catch (const std::bad_alloc&) {
             store_.pointCount = 0;
             prompt_.Message(QString::fromUtf8(kNoPointMemory));
             return LoadResult::Failed;

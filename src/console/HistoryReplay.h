@@ -40,6 +40,10 @@ public:
 private:
     LoadResult Decode(std::vector<uint8_t>& bytes);
     uint64_t FileBudget() const;
+    // Bytes a larger point buffer for n file bytes takes beyond the one it replaces.
+    uint64_t GrowthNeeded(uint64_t n) const;
+    // Whether n file bytes and the point buffer they need fit in the memory left.
+    bool Fits(uint64_t n) const;
 
     scanwindow::PointStore& store_;
     const TLaserDecode& decoder_;

@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <stdexcept>
+#include <thread>
 
 #include "Laserencode.h"
 #include "RecordTestSupport.h"
@@ -105,18 +113,74 @@ TEST_F(Replay, AFileTheMemoryCannotHoldIsRefusedBeforeAllocating) {
     EXPECT_EQ(store.pointCount, 5) << "the old points stay";
     EXPECT_EQ(store.pointCapacity, 1000000);
     EXPECT_EQ(historyFile, Path("run.000"));
+}
 
-    // The bytes fit, the larger point buffer does not, even with the old one given back.
-    PointStore small(1000);
-    std::swap(store, small);
-    WriteAll(Path("run.000"), Packets(7500) + "x");
-    prompt.messages.clear();
+// A file whose bytes fit but whose larger point buffer did not freed the replay shown before it
+// found out, leaving no buffer and no points.
+TEST_F(Replay, AFileWhosePointsTheMemoryCannotHoldKeepsTheReplayShown) {
+    const QByteArray bytes = Packets(7500) + "x";
+    Archive("run.Zip", "run.000", bytes);
+    WriteAll(Path("run.000"), bytes);
+    const struct {
+        const char* what;
+        std::function<LoadResult()> load;
+    } cases[] = {
+        {"raw file", [&] { return replay.LoadHistoryFile(Path("run.000")); }},
+        {"archive entry",
+         [&] {
+             historyFile = Path("run.Zip");
+             return replay.LoadArchiveEntry(0);
+         }},
+    };
     replay.availableMemory = [] { return uint64_t{100000}; };
-    EXPECT_EQ(replay.LoadHistoryFile(Path("run.000")), LoadResult::Failed);
-    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("申请内存错误，请退出程序!")});
-    EXPECT_TRUE(store.pointBuffer.empty());
-    EXPECT_EQ(store.pointCapacity, 0);
-    EXPECT_EQ(store.pointCount, 0);
+    for (const auto& c : cases) {
+        PointStore shown(1000);
+        shown.pointBuffer[999].distance = 4321;
+        shown.pointCount = 1000;
+        std::swap(store, shown);
+        prompt.messages.clear();
+        EXPECT_EQ(c.load(), LoadResult::Failed) << c.what;
+        EXPECT_EQ(prompt.MessageTexts(),
+                  QStringList{QString::fromUtf8("申请内存失败，不能打开文件！")})
+            << c.what;
+        EXPECT_EQ(store.pointCapacity, 1000) << c.what;
+        ASSERT_EQ(store.pointBuffer.size(), 1000u) << c.what;
+        EXPECT_EQ(store.pointCount, 1000) << c.what;
+        EXPECT_EQ(store.pointBuffer[999].distance, 4321) << c.what;
+    }
+}
+
+// A FIFO named like an archive blocked the window in minizip's open until a writer came.
+TEST_F(Replay, AFifoOrDeviceNamedLikeAnArchiveIsRefusedWithoutWaiting) {
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path("live.Zip")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", Path("zero.zip")));
+    for (const char* name : {"live.Zip", "zero.zip"}) {
+        // Should the load wait, writers come from the deadline on: the test fails, not hangs.
+        std::atomic<bool> done{false};
+        std::atomic<bool> waited{false};
+        std::thread deadline([&] {
+            for (int tick = 0; !done; ++tick) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (tick < 100 || done)
+                    continue;
+                waited = true;
+                const int writer = open(QFile::encodeName(Path(name)).constData(),
+                                        O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (writer >= 0)
+                    close(writer);
+            }
+        });
+        historyFile = Path(name);
+        store.pointCount = 7;
+        prompt.messages.clear();
+        EXPECT_EQ(replay.LoadArchiveEntry(0), LoadResult::Failed) << name;
+        done = true;
+        deadline.join();
+        EXPECT_FALSE(waited) << name << ": the load waited for a writer";
+        ASSERT_EQ(prompt.messages.size(), 1u) << name;
+        EXPECT_TRUE(prompt.messages[0].text.startsWith(Path(name) + ": not a file")) << name;
+        EXPECT_EQ(store.pointCount, 7) << name;
+    }
 }
 
 TEST_F(Replay, ADecoderErrorLeavesNoBuffer) {

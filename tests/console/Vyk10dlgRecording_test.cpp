@@ -318,6 +318,8 @@ TEST_F(Console, AReplayedArchiveIsSteppedThroughWithTheScrollBar) {
     EXPECT_EQ(w->scrlbrHisLog->value(), 1234) << "the redraw keeps the bar in step";
 }
 
+// A file whose points do not fit keeps the buffer, and the button its dialog; only a buffer
+// that is gone (as a decoder error leaves it) makes the button ask for a restart.
 TEST_F(Console, WithoutAPointBufferTheOpenButtonAsksForARestart) {
     // 6 MB fit, 2 million records do not, even with the first million given back.
     WriteAll(Path("big.000"), Packets(1500000));
@@ -325,8 +327,11 @@ TEST_F(Console, WithoutAPointBufferTheOpenButtonAsksForARestart) {
     w->Replay().availableMemory = [] { return uint64_t{10} << 20; };
     prompt.fileNames = {Path("big.000")};
     w->btnOpenFile->trigger();
-    EXPECT_EQ(prompt.MessageTexts(), QStringList{QString::fromUtf8("申请内存错误，请退出程序!")});
+    EXPECT_EQ(prompt.MessageTexts(),
+              QStringList{QString::fromUtf8("申请内存失败，不能打开文件！")});
+    EXPECT_EQ(w->store.pointBuffer.size(), 1000000u);
     prompt.messages.clear();
+    w->store.pointBuffer = {};
     prompt.fileNames = {Path("big.000")};
     w->btnOpenFile->trigger();
     EXPECT_EQ(prompt.MessageTexts(),
