@@ -12,10 +12,14 @@ std::string TLineFaults::Apply(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
     for (char c : bytes) {
-        if (garbage_ > 0 && chance(random_) < garbage_)
+        if (garbage_ > 0 && chance(random_) < garbage_) {
             out += static_cast<char>(byte(random_));
-        if (corrupt_ > 0 && chance(random_) < corrupt_)
+            ++stray_;
+        }
+        if (corrupt_ > 0 && chance(random_) < corrupt_) {
             c = static_cast<char>(c ^ (1 << bit(random_)));
+            ++flipped_;
+        }
         out += c;
     }
     return out;

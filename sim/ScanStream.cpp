@@ -48,8 +48,8 @@ void AppendTextLine(std::string& out, const std::string& text) {
     out += '\x80';
 }
 
-TScanStream::TScanStream(ScannerModel model, int packetBytes, uint32_t seed)
-    : model_(model), packetBytes_(packetBytes), random_(seed) {}
+TScanStream::TScanStream(ScannerModel model, int packetBytes, uint32_t seed, int dropTurns)
+    : model_(model), packetBytes_(packetBytes), dropTurns_(dropTurns), random_(seed) {}
 
 int TScanStream::SamplesPerTurn(int baud, int hz, int packetBytes, ScannerModel model) {
     const int infoBytes = packetBytes == 5 ? 5 : 4;
@@ -137,8 +137,17 @@ void TScanStream::AppendSample(std::string& out, const ScannerState& state, int 
 void TScanStream::Produce(std::string& out, size_t minBytes, const ScannerState& state, int group) {
     const size_t target = out.size() + minBytes;
     while (out.size() < target) {
-        if (nextSample_ >= turnSamples_)
-            StartTurn(out, state, group);
-        AppendSample(out, state, nextSample_++);
+        if (nextSample_ >= turnSamples_) {
+            dropping_ = dropTurns_ > 0 && revolution_ % dropTurns_ == dropTurns_ - 1;
+            if (dropping_) {
+                ++pendingLeftOut_;
+            } else {
+                leftOut_ += pendingLeftOut_;
+                pendingLeftOut_ = 0;
+            }
+            StartTurn(dropping_ ? leftOutBytes_ : out, state, group);
+        }
+        AppendSample(dropping_ ? leftOutBytes_ : out, state, nextSample_++);
+        leftOutBytes_.clear();
     }
 }

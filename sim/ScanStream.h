@@ -19,7 +19,8 @@ void AppendTextLine(std::string& out, const std::string& text);
 
 class TScanStream {
 public:
-    TScanStream(ScannerModel model, int packetBytes, uint32_t seed);
+    // dropTurns: every n-th revolution is left out whole; 0 leaves out none.
+    TScanStream(ScannerModel model, int packetBytes, uint32_t seed, int dropTurns = 0);
 
     // Samples in one turn: what fills the line at that rate once the turn's info points
     // (5768, 5760 and on the zone model 5770) are counted.
@@ -33,6 +34,8 @@ public:
 
     double Seconds() const { return turnStart_; }
     int Revolution() const { return revolution_; }
+    // Revolutions left out that a sent one followed, so a reader can tell them.
+    int64_t LeftOut() const { return leftOut_; }
 
     static constexpr double kMissingReturnRate = 0.02;
     static constexpr double kStatusInterval = 5;
@@ -44,6 +47,11 @@ private:
 
     ScannerModel model_;
     int packetBytes_;
+    int dropTurns_;
+    bool dropping_ = false;  // this revolution is left out
+    int64_t leftOut_ = 0;
+    int64_t pendingLeftOut_ = 0;
+    std::string leftOutBytes_;
     std::mt19937 random_;
     TRoom room_;
 

@@ -63,6 +63,7 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--boot", Text(&SimOptions::boot)},
         {"--corrupt", Real(&SimOptions::corrupt, 0, 1)},
         {"--garbage", Real(&SimOptions::garbage, 0, 1)},
+        {"--drop-turns", Integer(&SimOptions::dropTurns, 2, 1000000)},
         {"--drop-ack", Integer(&SimOptions::dropAck, 0, 1000000)},
         {"--slow-ack", Integer(&SimOptions::slowAck, 0, 1000000)},
         {"--forget-point", Integer(&SimOptions::forgetPoint, 0, 1000000)},
@@ -148,6 +149,7 @@ The first line printed is the path of the device to open.
   --corrupt RATE       probability per sent byte of a flipped bit (0..1); with --boot,
                        per byte the boot loader receives, its messages left whole
   --garbage RATE       probability per sent byte of a stray byte (0..1)
+  --drop-turns N       leave out every N-th revolution, marker and samples (N >= 2)
   --drop-ack N         ignore every N-th zone command ("#IOL", "#SPR", "#SU")
   --slow-ack N         carry out every N-th zone command at once but answer it 1.1 s
                        later, after the zone tool has sent it again
@@ -169,5 +171,7 @@ Each turn starts with info point 5768 (turn counter mod 2048), then once a
 second 5769 (seconds), 5760 (2000 / Hz), for vyk05 5770 (outputs, group in
 bits 6-7), then the samples from 0 to 360 degrees; now and then a "#CART" line.
 Text lines end in CR LF and one 0x80 byte, so the packet after a line stays whole.
+With --corrupt, --garbage or --drop-turns, what was done to the stream is told on
+stderr at exit.
 )";
 }

@@ -21,6 +21,7 @@ struct SimOptions {
     std::string boot;        // start in the boot loader, write the image here
     double corrupt = 0;      // probability per sent byte of one flipped bit
     double garbage = 0;      // probability per sent byte of a stray byte before it
+    int dropTurns = 0;       // leave out every n-th revolution; 0 leaves out none
     int dropAck = 0;         // ignore every n-th zone command; 0 ignores none
     int slowAck = 0;         // answer every n-th zone command late, after its repeat
     int forgetPoint = 0;     // answer every n-th "#SPR" without storing it

@@ -33,7 +33,7 @@ TSimulator::TSimulator(const SimOptions& options)
     : options_(options),
       faults_(options.corrupt, options.garbage, options.seed),
       bootFaults_(options.corrupt, 0, options.seed + 1),
-      stream_(options.model, options.packet, options.seed) {}
+      stream_(options.model, options.packet, options.seed, options.dropTurns) {}
 
 TSimulator::~TSimulator() {
     if (tee_ >= 0)
@@ -246,5 +246,13 @@ int TSimulator::Run() {
     if (!assembler_.Pending().empty())
         log_.Note(Now(), "unfinished: " + assembler_.Pending());
     device_.Close();
+    if (options_.corrupt > 0 || options_.garbage > 0 || options_.dropTurns > 0) {
+        std::fprintf(stderr,
+                     "vyk-sim: left out %lld revolutions, added %lld stray bytes, flipped %lld "
+                     "bits\n",
+                     static_cast<long long>(stream_.LeftOut()),
+                     static_cast<long long>(faults_.StrayBytes()),
+                     static_cast<long long>(faults_.FlippedBits()));
+    }
     return code;
 }
