@@ -7,6 +7,7 @@
 
 #include "Laserencode.h"
 #include "Lasernode.h"
+#include "LinkCounts.h"
 #include "ScannerInterface.h"
 
 namespace {
@@ -41,15 +42,21 @@ std::vector<uint8_t> RandomBytes() {
     return bytes;
 }
 
-void RunDecode(benchmark::State& state, const std::vector<uint8_t>& bytes) {
+// counted: with the link's figures gathered, as the live loop and vyk-decode --stats decode.
+void RunDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, bool counted) {
     // Room for every possible record, touched once so page faults stay out of the timing.
     std::vector<ScanPoint> points(bytes.size() / 3 + 1, ScanPoint{});
     const TLaserDecode decoder;
     int records = 0;
+    LinkCounts counts;
     for (auto _ : state) {
+        const int size = static_cast<int>(bytes.size());
         records =
-            decoder.DecodeStream(points.data(), static_cast<int>(points.size()), bytes.data(),
-                                 static_cast<int>(bytes.size()), scanner::kDefaultDistanceLimit);
+            counted
+                ? decoder.DecodeStream(points.data(), static_cast<int>(points.size()), bytes.data(),
+                                       size, scanner::kDefaultDistanceLimit, counts)
+                : decoder.DecodeStream(points.data(), static_cast<int>(points.size()), bytes.data(),
+                                       size, scanner::kDefaultDistanceLimit);
         benchmark::DoNotOptimize(records);
         benchmark::ClobberMemory();
     }
@@ -59,12 +66,12 @@ void RunDecode(benchmark::State& state, const std::vector<uint8_t>& bytes) {
 
 void BM_DecodeStream_Packets4(benchmark::State& state) {
     static const std::vector<uint8_t> bytes = RotatingScan();
-    RunDecode(state, bytes);
+    RunDecode(state, bytes, state.range(0) != 0);
 }
 
 void BM_DecodeStream_Random(benchmark::State& state) {
     static const std::vector<uint8_t> bytes = RandomBytes();
-    RunDecode(state, bytes);
+    RunDecode(state, bytes, state.range(0) != 0);
 }
 
 void BM_Memcpy(benchmark::State& state) {
@@ -79,8 +86,9 @@ void BM_Memcpy(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_DecodeStream_Packets4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeStream_Random)->Unit(benchmark::kMillisecond);
+// Argument 1: counted.
+BENCHMARK(BM_DecodeStream_Packets4)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeStream_Random)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

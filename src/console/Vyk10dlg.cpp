@@ -175,6 +175,7 @@ void TfrmVYK10::FormCreate() {
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("显示过滤"), kCmdDisplayFilter);
     systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
+    AddLinkStatusItem();
 
     ReadMainSettings();
     replay_.distanceLimit = settings.distanceLimit;

@@ -161,7 +161,8 @@ bool TLaserDecode::DecodeStatusLine(ScanPoint& point, const uint8_t* line, int l
     return true;
 }
 
-int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count) {
+int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                                int* linesRead) {
     constexpr int kMaxIgnoredLine = 8;
     if (count < kMinTextSegment)
         return 0;
@@ -179,8 +180,10 @@ int TLaserDecode::ScanTextLines(ScanPoint* points, int capacity, const uint8_t* 
         }
         index = last + 1;
         const int length = index - start;
-        if (length > kMaxIgnoredLine && DecodeStatusLine(points[accepted], bytes + start, length)) {
-            ++accepted;
+        if (length > kMaxIgnoredLine) {
+            if (linesRead)
+                ++*linesRead;
+            accepted += DecodeStatusLine(points[accepted], bytes + start, length);
         }
         if (index >= count)
             return accepted;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+struct LinkCounts;
+
 // One decoded sample. Which fields mean something follows from the values (see angle).
 struct ScanPoint {
     uint8_t laser;     // 3-byte: laser number; 5-byte: flag bit; 4-byte: 0
@@ -35,7 +37,12 @@ public:
     // capacity records from points on; returns how many were written.
     int DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
                      int32_t distanceLimit) const;
-    static int ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count);
+    // The same decode, adding what it saw of the link to counts.
+    int DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                     int32_t distanceLimit, LinkCounts& counts) const;
+    // linesRead, when given, grows by each line long enough to be tried as a status line.
+    static int ScanTextLines(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                             int* linesRead = nullptr);
 
     // The console installs its progress window here; without one nothing is reported.
     void SetProgressReport(ProgressReport report) { progress_ = std::move(report); }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Lasernode.h"
+#include "LinkCounts.h"
 #include "PacketLayout.h"
 #include "ScannerInterface.h"
 
@@ -54,10 +55,85 @@ VYK_INLINE bool PassesCheck(uint64_t word, int end) {
     return ((__builtin_popcountll(word & checkedBytes) & 7) == SentCheck(word)) & (end >= 2);
 }
 
+// The link's figures are gathered on the way; the plain decode gets the same code with every
+// count compiled away. What is common (packets) costs one add; skipped bytes are counted where
+// the decoder skips them, a window's worth at a time from its masks.
+struct NoCount {
+    static constexpr bool kCounts = false;
+    explicit NoCount(LinkCounts*) {}
+    VYK_INLINE void Packet(int, bool, bool) {}
+    VYK_INLINE void Four(const ScanPoint*, int) {}
+    VYK_INLINE void Accepted(const ScanPoint&, bool) {}
+    VYK_INLINE void Text(int, int) {}
+    VYK_INLINE void Skipped(int) {}
+    VYK_INLINE void SkippedInWindow(uint64_t, uint64_t, int) {}
+};
+
+// Counts in locals, added to the caller's figures once the call is done. Made inside the
+// decode, so that its counters stay in registers.
+struct Count {
+    static constexpr bool kCounts = true;
+    explicit Count(LinkCounts* counts) : counts_(*counts) {}
+    ~Count() {
+        counts_.skippedBytes += skipped_;
+        counts_.refusedPackets += refused_;
+        counts_.textLines += textLines_;
+        counts_.statusLines += statusLines_;
+    }
+    // A packet by its end index; a two-byte group (end 1) is no packet. A line's CR LF with the
+    // end mark the scanner sends after it is taken for a 3-byte packet, and is no damage.
+    VYK_INLINE void Packet(int end, bool passes, bool afterText) {
+        refused_ += !passes & (end >= 2) & !afterText;
+    }
+    // markers: whether any of the four is a 0-degree marker.
+    VYK_INLINE void Four(const ScanPoint* points, int markers) {
+        if (markers) {
+            for (int i = 0; i < 4; ++i) Accepted(points[i], true);
+        }
+    }
+    VYK_INLINE void Accepted(const ScanPoint& point, bool accepted) {
+        if (accepted && point.angle == scanner::kInfoZeroDegree)
+            counts_.NoteMarker(point.distance);
+    }
+    VYK_INLINE void Text(int lines, int statusLines) {
+        textLines_ += lines;
+        statusLines_ += statusLines;
+    }
+    VYK_INLINE void Skipped(int bytes) { skipped_ += bytes; }
+    // The end marks skipped one by one and the two-byte groups among the window's first used
+    // bytes.
+    VYK_INLINE void SkippedInWindow(uint64_t singleMarks, uint64_t groups, int used) {
+        const uint64_t below = used >= 64 ? ~uint64_t{0} : (uint64_t{1} << used) - 1;
+        skipped_ +=
+            __builtin_popcountll(singleMarks & below) + 2 * __builtin_popcountll(groups & below);
+    }
+
+private:
+    LinkCounts& counts_;
+    int64_t skipped_ = 0;
+    int64_t refused_ = 0;
+    int64_t textLines_ = 0;
+    int64_t statusLines_ = 0;
+};
+
+template <class Counter>
+VYK_INLINE int ScanText(Counter& counter, ScanPoint* points, int capacity, const uint8_t* bytes,
+                        int count) {
+    if (count < TLaserDecode::kMinTextSegment)
+        return 0;
+    int lines = 0;
+    const int accepted = TLaserDecode::ScanTextLines(points, capacity, bytes, count,
+                                                     Counter::kCounts ? &lines : nullptr);
+    counter.Text(lines, accepted);
+    return accepted;
+}
+
 #if defined(__SSE2__)
 // Four 4-byte packets at once. Returns false, having written nothing, unless all four pass
 // their check and are accepted; the caller then takes them one by one.
-VYK_INLINE bool DecodeFour4(ScanPoint* points, const uint8_t* bytes, int32_t distanceLimit) {
+template <class Counter>
+VYK_INLINE bool DecodeFour4(Counter& counter, ScanPoint* points, const uint8_t* bytes,
+                            int32_t distanceLimit) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     const __m128i low3 = _mm_set1_epi32(7);
     __m128i bits = _mm_srli_epi32(v, 8);
@@ -89,6 +165,10 @@ VYK_INLINE bool DecodeFour4(ScanPoint* points, const uint8_t* bytes, int32_t dis
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&points[1]), _mm_unpackhi_epi64(first, first));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&points[2]), second);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&points[3]), _mm_unpackhi_epi64(second, second));
+    if (Counter::kCounts) {
+        counter.Four(points, _mm_movemask_epi8(
+                                 _mm_cmpeq_epi32(angle, _mm_set1_epi32(scanner::kInfoZeroDegree))));
+    }
     return true;
 }
 #endif
@@ -114,8 +194,9 @@ VYK_INLINE uint64_t EndMarkBits(const uint8_t* bytes) {
 
 // A run of 4-byte packets, the scanner's usual stream. Takes packets that start before
 // startLimit while at least eight bytes remain and the array has room; returns the bytes used.
-VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const uint8_t* bytes,
-                          int count, int startLimit, int32_t distanceLimit) {
+template <class Counter>
+VYK_INLINE int DecodeRun4(Counter& counter, ScanPoint* points, int capacity, int& written,
+                          const uint8_t* bytes, int count, int startLimit, int32_t distanceLimit) {
     int used = 0;
     int n = written;
     while (used + 8 <= count && used < startLimit && n < capacity) {
@@ -123,7 +204,7 @@ VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const u
         if (used + 16 <= count && used + 12 < startLimit && n + 4 <= capacity &&
             _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + used))) ==
                 0x8888 &&
-            DecodeFour4(points + n, bytes + used, distanceLimit)) {
+            DecodeFour4(counter, points + n, bytes + used, distanceLimit)) {
             n += 4;
             used += 16;
             continue;
@@ -132,16 +213,22 @@ VYK_INLINE int DecodeRun4(ScanPoint* points, int capacity, int& written, const u
         const uint64_t word = LoadWord(bytes + used);
         if ((word & kWordEndMarks & 0xFFFFFFFFu) != 0x80000000u)
             break;
-        n += PassesCheck(word, 3) &&
-             packetlayout::DecodeChecked4(points[n], bytes + used, distanceLimit);
+        const bool passes = PassesCheck(word, 3);
+        counter.Packet(3, passes, false);
+        const bool accepted =
+            passes && packetlayout::DecodeChecked4(points[n], bytes + used, distanceLimit);
+        counter.Accepted(points[n], accepted);
+        n += accepted;
         used += 4;
     }
     written = n;
     return used;
 }
 
+template <class Counter>
 VYK_INLINE int Decode(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
-                      int32_t distanceLimit, const TLaserDecode::ProgressReport& progress) {
+                      int32_t distanceLimit, const TLaserDecode::ProgressReport& progress,
+                      Counter& counter) {
     constexpr int kProgressStepShift = TLaserDecode::kProgressStepShift;
     constexpr int kMinTextSegment = TLaserDecode::kMinTextSegment;
     const uint8_t* pos = bytes;
@@ -149,6 +236,7 @@ VYK_INLINE int Decode(ScanPoint* points, int capacity, const uint8_t* bytes, int
     int written = 0;
     int lastStep = 0;
     const bool reportProgress = static_cast<bool>(progress);
+    const uint8_t* textEnd = nullptr;  // where the packet after the last text segment starts
     auto advance = [&](int n) {
         pos += n;
         remaining -= n;
@@ -189,6 +277,8 @@ VYK_INLINE int Decode(ScanPoint* points, int capacity, const uint8_t* bytes, int
                 ((count - remaining + kWindow) >> kProgressStepShift) == lastStep) {
                 packetStarts &= ~(marks >> 1);
             }
+            const uint64_t singleMarks = marks & ((marks << 1) | 1);
+            const uint64_t groups = ~marks & ((marks << 1) | 1) & (marks >> 1);
             int at = kWindow;  // with no packet start left, the rest is end marks to skip
             bool handOver = false;
             while (packetStarts) {
@@ -208,77 +298,116 @@ VYK_INLINE int Decode(ScanPoint* points, int capacity, const uint8_t* bytes, int
                 report(start);
                 packetStarts &= packetStarts - 1;
                 if (end <= 4) {
-                    if (PassesCheck(LoadWord(pos + start), end)) {
-                        written += packetlayout::DecodeChecked(points[written], end, pos + start,
-                                                               distanceLimit);
+                    const bool passes = PassesCheck(LoadWord(pos + start), end);
+                    counter.Packet(end, passes, pos + start == textEnd);
+                    if (passes) {
+                        const bool accepted = packetlayout::DecodeChecked(
+                            points[written], end, pos + start, distanceLimit);
+                        counter.Accepted(points[written], accepted);
+                        written += accepted;
                     }
                 } else {
                     // Text up to two bytes before the end mark; those two start the next packet.
                     if (end - 2 >= kMinTextSegment) {
-                        written += TLaserDecode::ScanTextLines(points + written, capacity - written,
-                                                               pos + start, end - 2);
+                        written += ScanText(counter, points + written, capacity - written,
+                                            pos + start, end - 2);
                     }
                     packetStarts |= uint64_t{1} << (start + end - 2);
+                    textEnd = pos + start + end - 2;
                 }
             }
+            counter.SkippedInWindow(singleMarks, groups, at);
             advance(at);
             if (!handOver)
                 continue;
         }
 
         if (*pos & kEndMark) {
+            counter.Skipped(1);
             advance(1);
             continue;
         }
         report(0);
         if (remaining >= 8 && (LoadWord(pos) & kWordEndMarks) == kTwoPackets4) {
-            advance(DecodeRun4(points, capacity, written, pos, remaining, bytesBeforeNextStep(),
-                               distanceLimit));
+            advance(DecodeRun4(counter, points, capacity, written, pos, remaining,
+                               bytesBeforeNextStep(), distanceLimit));
             continue;
         }
         const int end = TLaserDecode::FindPacketEnd(pos, remaining);
         if (end == remaining) {
-            return written + TLaserDecode::ScanTextLines(points + written, capacity - written, pos,
-                                                         remaining);
+            return written +
+                   ScanText(counter, points + written, capacity - written, pos, remaining);
         }
         if (end == 1) {
+            counter.Skipped(2);
             advance(2);
         } else if (end <= 4) {
-            written += TLaserDecode::PacketCheck(pos, end + 1) == packetlayout::SentCheck(pos) &&
-                       packetlayout::DecodeChecked(points[written], end, pos, distanceLimit);
+            const bool passes =
+                TLaserDecode::PacketCheck(pos, end + 1) == packetlayout::SentCheck(pos);
+            counter.Packet(end, passes, pos == textEnd);
+            const bool accepted =
+                passes && packetlayout::DecodeChecked(points[written], end, pos, distanceLimit);
+            counter.Accepted(points[written], accepted);
+            written += accepted;
             advance(end + 1);
         } else {
-            written +=
-                TLaserDecode::ScanTextLines(points + written, capacity - written, pos, end - 2);
+            written += ScanText(counter, points + written, capacity - written, pos, end - 2);
             advance(end - 2);
+            textEnd = pos;
         }
     }
+    // Up to two bytes at the very end are never looked at; a full array drops the rest.
+    if (remaining <= 2)
+        counter.Skipped(remaining);
     return written;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // The popcount instruction, where the processor has it, makes the checks cheap. The variant is
 // picked at run time by hand rather than by an ifunc, which sanitizer runtimes cannot start with.
+template <class Counter>
 __attribute__((target("popcnt"))) int DecodeWithPopcount(
     ScanPoint* points, int capacity, const uint8_t* bytes, int count, int32_t distanceLimit,
-    const TLaserDecode::ProgressReport& progress) {
-    return Decode(points, capacity, bytes, count, distanceLimit, progress);
+    const TLaserDecode::ProgressReport& progress, LinkCounts* counts) {
+    Counter counter(counts);
+    return Decode(points, capacity, bytes, count, distanceLimit, progress, counter);
 }
 #endif
 
+template <class Counter>
 int DecodePortable(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
-                   int32_t distanceLimit, const TLaserDecode::ProgressReport& progress) {
-    return Decode(points, capacity, bytes, count, distanceLimit, progress);
+                   int32_t distanceLimit, const TLaserDecode::ProgressReport& progress,
+                   LinkCounts* counts) {
+    Counter counter(counts);
+    return Decode(points, capacity, bytes, count, distanceLimit, progress, counter);
+}
+
+template <class Counter>
+int DecodeOnProcessor(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                      int32_t distanceLimit, const TLaserDecode::ProgressReport& progress,
+                      LinkCounts* counts) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool popcount = __builtin_cpu_supports("popcnt");
+    if (popcount) {
+        return DecodeWithPopcount<Counter>(points, capacity, bytes, count, distanceLimit, progress,
+                                           counts);
+    }
+#endif
+    return DecodePortable<Counter>(points, capacity, bytes, count, distanceLimit, progress, counts);
 }
 
 }  // namespace
 
 int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
                                int32_t distanceLimit) const {
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool popcount = __builtin_cpu_supports("popcnt");
-    if (popcount)
-        return DecodeWithPopcount(points, capacity, bytes, count, distanceLimit, progress_);
-#endif
-    return DecodePortable(points, capacity, bytes, count, distanceLimit, progress_);
+    return DecodeOnProcessor<NoCount>(points, capacity, bytes, count, distanceLimit, progress_,
+                                      nullptr);
+}
+
+int TLaserDecode::DecodeStream(ScanPoint* points, int capacity, const uint8_t* bytes, int count,
+                               int32_t distanceLimit, LinkCounts& counts) const {
+    const int written =
+        DecodeOnProcessor<Count>(points, capacity, bytes, count, distanceLimit, progress_, &counts);
+    counts.records += written;
+    return written;
 }

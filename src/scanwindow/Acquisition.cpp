@@ -33,8 +33,20 @@ int PointStore::ClampViewWindow() {
     return std::min(viewLength, pointCount - viewStart);
 }
 
-AcquisitionLoop::AcquisitionLoop(PointStore& store, const TLaserDecode& decoder)
-    : store_(store), decoder_(decoder), rxChunk_(kChunkSize) {}
+AcquisitionLoop::AcquisitionLoop(PointStore& store)
+    : store_(store), stream_(distanceLimit, kLiveHeldLimit), rxChunk_(kChunkSize) {
+    stream_.CountInto(&counts_);
+}
+
+void AcquisitionLoop::PortOpened() {
+    stream_.Reset();
+    counts_ = LinkCounts{};
+    health_.Restart();
+}
+
+void AcquisitionLoop::PortReopened() {
+    stream_.Reset();
+}
 
 int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
     int newRecords = 0;
@@ -49,11 +61,11 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
             recorder(rxChunk_.data(), n);
         if (echoActive && echo)
             echo(rxChunk_.data(), n);
-        // No record takes fewer than 3 bytes, so n bytes give at most n / 3 (one more as margin).
-        store_.MakeRoomFor(n / 3 + 1);
-        const int k = decoder_.DecodeStream(store_.pointBuffer.data() + store_.pointCount,
-                                            store_.pointCapacity - store_.pointCount,
-                                            rxChunk_.data(), n, distanceLimit);
+        store_.MakeRoomFor(stream_.RoomFor(n));
+        stream_.SetDistanceLimit(distanceLimit);
+        const int k =
+            stream_.Decode(rxChunk_.data(), n, store_.pointBuffer.data() + store_.pointCount,
+                           store_.pointCapacity - store_.pointCount);
         if (k > 0) {
             newRecords += k;
             store_.pointCount += k;
@@ -65,6 +77,7 @@ int AcquisitionLoop::Tick(ByteSource& source, uint32_t nowMs, bool echoActive) {
     if (newRecords > redrawAbove && showLatest)
         showLatest();
     UpdateRates(nowMs);
+    health_.Update(counts_, nowMs);
     return newRecords;
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
 // The console's live path without its window: the point buffer with its view window, and the
-// timer tick that drains the port, decodes into the buffer and keeps the data rates.
+// timer tick that drains the port, decodes the stream into the buffer and keeps the data rates
+// and the link's figures.
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "Lasernode.h"
+#include "LinkCounts.h"
+#include "LinkMonitor.h"
+#include "StreamDecoder.h"
 
 namespace scanwindow {
 
@@ -15,6 +19,8 @@ constexpr int kPointCapacity = 1000000;
 constexpr int kChunkSize = 10000;
 constexpr int kRedrawAbove = 10;      // a tick with more new records than this redraws
 constexpr int kRatePeriodTicks = 30;  // rates are recomputed on every 31st tick
+// No line of the scanner's comes near this; held text beyond it is garbage.
+constexpr size_t kLiveHeldLimit = size_t{1} << 16;
 
 // The point buffer and the window of it that is shown; read by the graph, replay and export.
 struct PointStore {
@@ -50,9 +56,10 @@ class AcquisitionLoop {
 public:
     using Bytes = std::function<void(const uint8_t* bytes, int count)>;
 
-    AcquisitionLoop(PointStore& store, const TLaserDecode& decoder);
+    explicit AcquisitionLoop(PointStore& store);
 
-    // Each chunk goes to the recorder first, then to the echo, then to the decoder.
+    // Each chunk goes to the recorder first, then to the echo, then to the decoder, which
+    // takes the chunks as one stream.
     Bytes recorder;
     Bytes echo;
     // Once a tick after the reads, before the redraw: the zone tool's send step.
@@ -71,12 +78,25 @@ public:
     // Every byte taken from the source since construction.
     int64_t BytesRead() const { return bytesRead_; }
     float ByteRate() const { return byteRate_; }
+    // What the decoder saw of the link since the port opened.
+    const LinkCounts& Counts() const { return counts_; }
+    // Those figures since the port opened and over the last seconds, for the windows.
+    LinkMonitor& Health() { return health_; }
+    const LinkMonitor& Health() const { return health_; }
+
+    // The port opened: a new stream, counted from nothing.
+    void PortOpened();
+    // The port came back after it was lost: the unfinished tail of the old stream is dropped,
+    // the counts go on.
+    void PortReopened();
 
 private:
     void UpdateRates(uint32_t nowMs);
 
     PointStore& store_;
-    const TLaserDecode& decoder_;
+    StreamDecoder stream_;
+    LinkCounts counts_;
+    LinkMonitor health_;
     std::vector<uint8_t> rxChunk_;
     int32_t pointsInPeriod_ = 0;
     int32_t bytesInPeriod_ = 0;

@@ -14,6 +14,7 @@
 #include "AppPaths.h"
 #include "DesktopOpen.h"
 #include "IniFile.h"
+#include "Linkstatusdlg.h"
 #include "OpenFailure.h"
 #include "ScanImage.h"
 #include "ScannerInterface.h"
@@ -40,7 +41,7 @@ TScanWindow::TScanWindow(WindowOptions options, const ScanWindowKind& kind, QWid
       ini_(std::make_unique<IniFile>(options_.iniPath)),
       ownPrompt_(options_.prompt ? nullptr : std::make_unique<WidgetPrompt>(this)),
       prompt_(options_.prompt ? options_.prompt : ownPrompt_.get()),
-      loop_(store, decoder_),
+      loop_(store),
       kind_(kind),
       reconnect_([this] { return ReopenPort(); }) {
     if (!options_.portSource.probe)
@@ -105,6 +106,11 @@ void TScanWindow::BuildSharedControls() {
         statPanels[i]->setFrameShadow(QFrame::Sunken);
         statMain->addWidget(statPanels[i], i == 7 ? 1 : 0);
     }
+    lblLinkStatus = new QLabel(statMain);
+    lblLinkStatus->setFrameShape(QFrame::Panel);
+    lblLinkStatus->setFrameShadow(QFrame::Sunken);
+    lblLinkStatus->setMinimumWidth(kLinkStatusWidth);
+    statMain->addPermanentWidget(lblLinkStatus);
     statPanels[5]->setText(QString::fromLatin1(kBuildText));
     statPanels[6]->setText(QString::fromLatin1(kPanel6Text));
 
@@ -118,6 +124,11 @@ void TScanWindow::ReadMainSettings() {
     settings = LoadSettings(*ini_, windowTitle(), kind_.defaultBaud);
     setWindowTitle(settings.caption);
     loop_.distanceLimit = settings.distanceLimit;
+}
+
+void TScanWindow::AddLinkStatusItem() {
+    systemMenu->AddSeparator();
+    systemMenu->AddItem(QStringLiteral("链路状态"), kCmdLinkStatus);
 }
 
 void TScanWindow::CreateGraph() {
@@ -161,6 +172,8 @@ void TScanWindow::ConnectActionExecute() {
         return;
     }
     if (StartPort(*port_)) {
+        loop_.PortOpened();
+        loop_.Health().SetNominalBaud(settings.baudRate);
         DisconnectAction->setEnabled(true);
         ConnectAction->setEnabled(false);
         PortChanged();
@@ -215,7 +228,10 @@ void TScanWindow::DisconnectActionExecute() {
 }
 
 void TScanWindow::tmrComportTimer() {
-    if (reconnect_.Tick(port_, GetTickCount()) != PortReconnect::Change::None) {
+    const PortReconnect::Change change = reconnect_.Tick(port_, GetTickCount());
+    if (change != PortReconnect::Change::None) {
+        if (change == PortReconnect::Change::Back)
+            loop_.PortReopened();
         PortChanged();
         ShowPortStatus();
     }
@@ -224,6 +240,7 @@ void TScanWindow::tmrComportTimer() {
     SerialByteSource source(*port_);
     loop_.Tick(source, GetTickCount(), EchoActive());
     ShowByteStatus();
+    ShowLinkStatus();
 }
 
 QAction* TScanWindow::AddToolButton(const QString& text) {
@@ -280,6 +297,23 @@ void TScanWindow::ShowPointStatus() {
 void TScanWindow::ShowByteStatus() {
     statPanels[3]->setText(ByteStatusText(port_ ? port_->ReceivedTotal() : 0, loop_.ByteRate()));
     statPanels[4]->setText(UnsetValueText());
+}
+
+void TScanWindow::ShowLinkStatus() {
+    const QString text = loop_.Health().StatusText();
+    if (lblLinkStatus->text() != text)
+        lblLinkStatus->setText(text);
+    const QString style = loop_.Health().Alarm() ? QStringLiteral("color: red;") : QString();
+    if (lblLinkStatus->styleSheet() != style)
+        lblLinkStatus->setStyleSheet(style);
+}
+
+void TScanWindow::ShowLinkStatusWindow() {
+    if (!frmLinkStatus)
+        frmLinkStatus = new TfrmLinkStatus(loop_.Health(), this);
+    frmLinkStatus->Refresh();
+    frmLinkStatus->show();
+    frmLinkStatus->raise();
 }
 
 void TScanWindow::FormResize() {
@@ -386,6 +420,9 @@ void TScanWindow::SystemCommand(int command) {
         }
         case kCmdHelp:
             prompt_->Message(HelpText());
+            break;
+        case kCmdLinkStatus:
+            ShowLinkStatusWindow();
             break;
         case kCmdDistanceLimit:
             if (AskDistanceLimit(*prompt_, settings.distanceLimit)) {

@@ -36,6 +36,8 @@ class WidgetPrompt;
 
 namespace scanwindow {
 
+class TfrmLinkStatus;
+
 struct WindowOptions {
     QString iniPath;
     Prompt* prompt = nullptr;                      // null: real dialogs
@@ -105,6 +107,10 @@ public:
     void ShowZoomStatus();
     void ShowPointStatus();
     void ShowByteStatus();
+    // The link's health beside the panels, red while something was lost lately.
+    void ShowLinkStatus();
+    // The system menu's "链路状态": the window of the link's figures, made once.
+    void ShowLinkStatusWindow();
     virtual void FormResize();
     void Image2MouseMove(int x, int y);
     void Image2MouseDown(Qt::MouseButton button, int x, int y, QPoint globalPos = {});
@@ -142,6 +148,8 @@ public:
     QScrollBar* scrlbrHisLog = nullptr;
     QStatusBar* statMain = nullptr;
     QLabel* statPanels[8] = {};
+    QLabel* lblLinkStatus = nullptr;
+    TfrmLinkStatus* frmLinkStatus = nullptr;
     QTimer* tmrComport = nullptr;
     SystemMenu* systemMenu = nullptr;
 
@@ -159,8 +167,10 @@ protected:
     // True while the point buffer is not the live one to show or clear (a replay loading).
     virtual bool ViewBusy() const { return false; }
 
-    // Parts of FormCreate: the settings of section "Main", and the graph on Image2.
+    // Parts of FormCreate: the settings of section "Main", the graph on Image2, and the system
+    // menu's items that both programs have at its end.
     void ReadMainSettings();
+    void AddLinkStatusItem();
     void CreateGraph();
     bool SendToPort(const QByteArray& bytes);
     // A settings write that failed is told; the file was kept as it was.

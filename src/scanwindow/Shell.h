@@ -17,6 +17,7 @@ class TScanWindow;
 constexpr int kCmdChangeHistory = 2000;
 constexpr int kCmdHelp = 2001;
 constexpr int kCmdDistanceLimit = 2004;
+constexpr int kCmdLinkStatus = 2005;
 
 // Replaces any file at path by a change history carried as GBK text, in the locale's encoding
 // for a Linux editor; false when it cannot be written.

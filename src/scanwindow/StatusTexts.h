@@ -12,6 +12,7 @@ namespace scanwindow {
 constexpr int kStatusPanelWidths[8] = {100, 60, 120, 120, 60, 60, 18, 50};
 constexpr char kBuildText[] = "Build 19";
 constexpr char kPanel6Text[] = "4";
+constexpr int kLinkStatusWidth = 160;  // the link's health, right of the panels
 
 QString PortStatusText(bool open, int portNumber, int baudRate);
 // The second number stays 0: nothing in the console gives it a value.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "ZipArchive.h"
 
 namespace decodecli {
@@ -15,6 +17,10 @@ constexpr uint64_t kMaxEntryBytes = INT_MAX;
 }  // namespace
 
 bool IsArchive(const std::string& path) {
+    // Only a plain file is probed: a pipe would lose what was read.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     uint8_t head[4] = {};
     return file && std::fread(head, 1, sizeof head, file.get()) == sizeof head &&

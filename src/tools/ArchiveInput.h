@@ -10,10 +10,11 @@
 
 namespace decodecli {
 
-// True when the file begins like a ZIP archive; false too when it cannot be read.
+// True when the file is a plain file that begins like a ZIP archive; false too when it cannot
+// be read, and for a pipe or a device, which are never read here.
 bool IsArchive(const std::string& path);
 
-// Feeds every entry to the sink as FeedFile does a plain file. Returns false with the
+// Feeds every entry to the sink as FeedInput does a plain stream. Returns false with the
 // problem (a damaged archive, a refused entry) in error.
 bool FeedArchive(const std::string& path, StreamSink& sink, ProgressBar& progress,
                  std::string& error);

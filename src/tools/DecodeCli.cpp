@@ -12,23 +12,29 @@
 #include "CommandLine.h"
 #include "CsvWriter.h"
 #include "McapExport.h"
-#include "WindowedDecoder.h"
+#include "RecordFeed.h"
+#include "ZipArchive.h"
 
 namespace decodecli {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: vyk-decode [--limit CM] [--chunk BYTES] FILE\n"
+    "usage: vyk-decode [--limit CM] [--chunk BYTES] [--stats | --stats-only] FILE\n"
     "       vyk-decode --mcap OUT [--limit CM] [--baud N] [--bins N] [--frame ID]\n"
     "                  [--start UNIX_SECONDS] FILE";
 constexpr char kHelp[] =
     "Decodes a recorded scanner stream into one CSV line per record, after the header\n"
     "laser,angle,distance,aux1,aux2,aux3. FILE is a raw stream or a ZIP recording (told by\n"
-    "its content), whose entries are decoded in order, each as a buffer of its own.\n"
+    "its content), whose entries are decoded in order, each as a buffer of its own. FILE -\n"
+    "reads standard input (a raw stream; an archive must be a file).\n"
     "\n"
     "  --limit CM     distance limit in cm (default 6000, any signed 32-bit integer)\n"
-    "  --chunk BYTES  decode in consecutive pieces of this size, as the live console does\n"
+    "  --chunk BYTES  decode consecutive pieces of this size, each alone, for comparisons\n"
     "                 (a packet cut by a piece boundary is lost); default: the file as one\n"
+    "  --stats        after the records, the link's figures on stderr: bytes, records,\n"
+    "                 revolutions, missing revolutions (by the marker's counter), skipped\n"
+    "                 bytes, packets refused by their check bits, status and text lines\n"
+    "  --stats-only   the figures alone, no records\n"
     "  --help         this text\n"
     "  --version      the program's version\n"
     "\n"
@@ -74,45 +80,77 @@ bool ParseStart(const std::string& text, uint64_t& nanoseconds) {
 // CSV output: each entry is decoded as a buffer of its own.
 class CsvSink : public StreamSink {
 public:
-    CsvSink(WindowedDecoder& decoder, const CsvWriter& output)
-        : decoder_(decoder), output_(output) {}
+    CsvSink(RecordFeed& decoder, const CsvWriter& output) : decoder_(decoder), output_(output) {}
     void Append(const uint8_t* bytes, size_t count) override { decoder_.Append(bytes, count); }
     void EndEntry() override { decoder_.EndBuffer(); }
     bool Failed() const override { return output_.Failed(); }
 
 private:
-    WindowedDecoder& decoder_;
+    RecordFeed& decoder_;
     const CsvWriter& output_;
 };
 
 }  // namespace
 
-bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress,
-              std::string& error) {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+bool FeedInput(const std::string& path, StreamSink& sink, ProgressBar& progress,
+               std::string& error) {
+    const bool standardInput = path == "-";
+    const std::unique_ptr<FILE, int (*)(FILE*)> opened(
+        standardInput ? nullptr : std::fopen(path.c_str(), "rb"), &std::fclose);
+    FILE* file = standardInput ? stdin : opened.get();
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
     struct stat info {};
-    if (fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode))
-        progress.Start(static_cast<uint64_t>(info.st_size));
+    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
     std::vector<uint8_t> bytes(kReadSize);
-    uint64_t done = 0;
-    while (!sink.Failed()) {
-        const size_t count = std::fread(bytes.data(), 1, bytes.size(), file.get());
-        if (count == 0 && std::ferror(file.get())) {
-            error = std::strerror(errno);
+    // The first read tells an archive; a stream keeps these bytes as its beginning.
+    size_t count = std::fread(bytes.data(), 1, bytes.size(), file);
+    if (count == 0 && std::ferror(file)) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (record::LooksLikeZip(bytes.data(), count)) {
+        // The archive's directory is at its end: it is read by seeking, which a pipe cannot.
+        if (!regular) {
+            error = "an archive must be a file, not a pipe or a device";
             return false;
         }
-        if (count == 0)
-            break;
+        return FeedArchive(standardInput ? "/dev/stdin" : path, sink, progress, error);
+    }
+    if (regular)
+        progress.Start(static_cast<uint64_t>(info.st_size));
+    uint64_t done = 0;
+    while (count > 0 && !sink.Failed()) {
         sink.Append(bytes.data(), count);
         done += count;
         progress.Update(done);
+        count = std::fread(bytes.data(), 1, bytes.size(), file);
+        if (count == 0 && std::ferror(file)) {
+            error = std::strerror(errno);
+            return false;
+        }
     }
     sink.EndEntry();
     return true;
+}
+
+std::string StatsText(const LinkCounts& counts) {
+    const std::pair<const char*, int64_t> lines[] = {
+        {"bytes", counts.bytes},
+        {"records", counts.records},
+        {"revolutions", counts.revolutions},
+        {"missing revolutions", counts.missingRevolutions},
+        {"skipped bytes", counts.skippedBytes},
+        {"refused packets", counts.refusedPackets},
+        {"status lines", counts.statusLines},
+        {"text lines", counts.textLines},
+    };
+    std::string text;
+    for (const auto& [name, value] : lines)
+        text += std::string(name) + ": " + std::to_string(value) + '\n';
+    return text;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -136,6 +174,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     };
     const cli::Parsed parsed = cli::ParseOptions(
         {cli::Number("--limit", options.distanceLimit), cli::Number("--chunk", options.chunk, 1),
+         cli::Flag("--stats", options.stats), cli::Flag("--stats-only", options.statsOnly),
          cli::Text("--mcap", options.mcap), mcapOption(cli::Number("--baud", options.baud, 1)),
          mcapOption(cli::Number("--bins", options.bins, 1, kMaxBins)),
          mcapOption({"--frame", true, frame}), mcapOption({"--start", true, start})},
@@ -158,27 +197,35 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const bool mcap = !options.mcap.empty();
     if (mcapOnly && !mcap)
         return cli::UsageError(program, "--baud, --bins, --frame and --start go with --mcap", err);
-    if (mcap && options.chunk > 0)
-        return cli::UsageError(program, "--chunk does not go with --mcap", err);
+    if (mcap && (options.chunk > 0 || options.stats || options.statsOnly))
+        return cli::UsageError(program, "--chunk and --stats do not go with --mcap", err);
     if (!options.mcap.empty())
         return ConvertToMcap(options, err, showProgress);
     CsvWriter output(out);
-    WindowedDecoder decoder(
+    LinkCounts counts;
+    const bool records = !options.statsOnly;
+    const bool stats = options.stats || options.statsOnly;
+    RecordFeed decoder(
         options.distanceLimit, options.chunk,
-        [&output](const ScanPoint* records, size_t count) { output.Write(records, count); });
+        [&output, records](const ScanPoint* batch, size_t count) {
+            if (records)
+                output.Write(batch, count);
+        },
+        stats ? &counts : nullptr);
     // On a terminal that also shows the records, the bar would break their lines.
-    ProgressBar progress(err, showProgress && !outIsTerminal);
+    ProgressBar progress(err, showProgress && !(outIsTerminal && records));
     CsvSink sink(decoder, output);
     std::string error;
-    const bool read = IsArchive(options.file) ? FeedArchive(options.file, sink, progress, error)
-                                              : FeedFile(options.file, sink, progress, error);
+    const bool read = FeedInput(options.file, sink, progress, error);
     progress.Finish();
     if (!read) {
         err << "vyk-decode: cannot read " << options.file << ": " << error << '\n';
         return kFileError;
     }
-    if (!output.Flush())
+    if (records && !output.Flush())
         return writeFailed(output.Error());
+    if (stats)
+        err << StatsText(counts) << std::flush;
     return kOk;
 }
 

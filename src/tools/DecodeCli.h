@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LaserScanMcap.h"
+#include "LinkCounts.h"
 #include "ProgressBar.h"
 #include "StreamSink.h"
 
@@ -15,8 +16,10 @@ namespace decodecli {
 
 struct Options {
     int32_t distanceLimit = 6000;
-    int chunk = 0;  // 0: each buffer in one call
-    std::string file;
+    int chunk = 0;           // 0: each buffer in one call
+    bool stats = false;      // the link's figures on stderr after the records
+    bool statsOnly = false;  // the figures and no records
+    std::string file;        // "-": standard input
     // --mcap: the MCAP file to write instead of CSV, and how to make its scans.
     std::string mcap;
     int baud = scanner::kConsoleBaud;
@@ -29,9 +32,14 @@ struct Options {
 enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
 
 // An input feeds the sink its entries (Append, then EndEntry after each), shows how much of
-// it was read, and stops early once the output has failed. A plain file is one entry.
-// Returns false with the system's reason when the input cannot be read.
-bool FeedFile(const std::string& path, StreamSink& sink, ProgressBar& progress, std::string& error);
+// it was read, and stops early once the output has failed. It is opened and read once, so a
+// pipe loses nothing: a plain stream is one entry, a ZIP archive (a file, never a pipe) one
+// entry per archive entry. Returns false with the reason when the input cannot be read.
+bool FeedInput(const std::string& path, StreamSink& sink, ProgressBar& progress,
+               std::string& error);
+
+// The link's figures as vyk-decode prints them, one "name: value" line each.
+std::string StatsText(const LinkCounts& counts);
 
 // The whole program: arguments without the program name. The progress bar goes to err when
 // showProgress is set, unless the records go to the same terminal.

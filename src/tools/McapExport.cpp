@@ -186,8 +186,7 @@ int ConvertToMcap(const Options& options, std::ostream& err, bool showProgress) 
     ScanFeed feed(options.distanceLimit, mcap);
     ProgressBar progress(err, showProgress);
     std::string error;
-    const bool read = archive ? FeedArchive(options.file, feed, progress, error)
-                              : FeedFile(options.file, feed, progress, error);
+    const bool read = FeedInput(options.file, feed, progress, error);
     progress.Finish();
     if (!read) {
         mcap.Discard();

@@ -10,8 +10,8 @@
 
 #include "DecodeCli.h"
 #include "LaserScanMcap.h"
+#include "RecordFeed.h"
 #include "StreamSink.h"
-#include "WindowedDecoder.h"
 
 namespace decodecli {
 
@@ -36,7 +36,7 @@ private:
 
     const int32_t distanceLimit_;
     record::LaserScanMcap& mcap_;
-    WindowedDecoder decoder_;
+    RecordFeed decoder_;
     uint64_t position_ = 0;         // of the next byte given to Append
     size_t unitLength_ = 0;         // bytes since the last end mark
     std::vector<uint8_t> held_;     // a packet's first bytes from an earlier Append

@@ -252,6 +252,7 @@ void TfrmVYK10::FormCreate() {
     systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
     systemMenu->AddItem(QStringLiteral("版本修改历史(&V)"), kCmdChangeHistory);
     systemMenu->AddItem(QStringLiteral("帮助(&H)"), kCmdHelp);
+    AddLinkStatusItem();
 
     ReadMainSettings();
     LoadZones(*ini_, tool_.Table());

@@ -25,6 +25,8 @@
 #include "Laserencode.h"
 #include "PortDialogAnswer.h"
 #include "RecordTestSupport.h"
+#include "ScanExport.h"
+#include "ScannerInterface.h"
 #include "ScriptedPrompt.h"
 #include "Settingspage.h"
 #include "SignalClose.h"
@@ -112,6 +114,60 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     EXPECT_EQ(ini.ReadString("Main", "viewtype", "-"), "161");
     EXPECT_EQ(ini.ReadString("Main", "mode", "-"), "0");
     EXPECT_EQ(ini.ReadString("Ports", "COM1", "-"), DevicePath(sim));
+}
+
+// Reads cut packets at every boundary; each was lost while chunks were decoded alone, so the
+// export of one revolution held a few samples fewer than the simulator sent.
+TEST(ConsoleLive, EveryRevolutionAndItsExportHoldEverySampleSent) {
+    SimProcess sim({"--baud", "230400", "--duration", "60"});
+    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    ConsoleOptions options;
+    options.iniPath = dir.filePath("VYK-10.ini");
+    options.prompt = &prompt;
+    QString exported;
+    options.openFile = [&](const QString& path) {
+        exported = path;
+        return true;
+    };
+    EXPECT_TRUE(IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
+    TfrmVYK10 window(options);
+    window.resize(1106, 700);
+    window.show();
+    AnswerPortDialog("COM1", true);
+    ASSERT_TRUE(window.FormShow());
+    Wait(3000);
+    // The line's bytes of a turn at 10 Hz, less its two info packets, in 4-byte samples.
+    constexpr int kSamplesPerTurn = (230400 / 10 / 10 - 2 * 4) / 4;
+    // The simulator's status line reads #CARTF4,Hz,mode,seconds,samples per turn.
+    const auto isSample = [&](const ScanPoint& p) {
+        const bool statusLine = p.angle == scanner::kStatusCodeF4 && p.aux2 == kSamplesPerTurn;
+        return p.angle < scanner::kInfoFirst && !statusLine;
+    };
+    std::vector<int> markers;
+    for (int i = 0; i < window.store.pointCount; ++i) {
+        if (window.store.pointBuffer[i].angle == scanner::kInfoZeroDegree)
+            markers.push_back(i);
+    }
+    ASSERT_GE(markers.size(), 20u);
+    for (size_t m = 1; m < markers.size(); ++m) {
+        int samples = 0;
+        for (int i = markers[m - 1]; i < markers[m]; ++i)
+            samples += isSample(window.store.pointBuffer[i]);
+        EXPECT_EQ(samples, kSamplesPerTurn) << "revolution " << m;
+    }
+    int start = 0, end = 0;
+    ASSERT_TRUE(record::FindExportRange(window.store.pointBuffer.data(), window.store.pointCount,
+                                        start, end));
+    int samples = 0;
+    for (int i = start; i < end; ++i) samples += isSample(window.store.pointBuffer[i]);
+    EXPECT_EQ(samples, kSamplesPerTurn);
+    window.ExportScan();
+    EXPECT_FALSE(exported.isEmpty());
+    // The line may open in the middle of a packet; no revolution goes missing after that.
+    EXPECT_EQ(window.Loop().Health().SinceOpen().missingRevolutions, 0);
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 // "读取设置" until the replies have filled boxes the test emptied first.

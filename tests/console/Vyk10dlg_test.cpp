@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -28,15 +29,19 @@
 #include "Iapdlg.h"
 #include "IniFile.h"
 #include "ModalDialog.h"
+#include "Laserencode.h"
+#include "Linkstatusdlg.h"
 #include "PlayedPort.h"
 #include "PortDialogAnswer.h"
 #include "PtyPair.h"
+#include "ScannerInterface.h"
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
 #include "Settingspage.h"
 #include "Shell.h"
 #include "ShellCommands.h"
 #include "SystemError.h"
+#include "SystemMenu.h"
 #include "TextCodec.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
@@ -331,6 +336,73 @@ TEST_F(Window, NoPortMeansNoStart) {
     EXPECT_EQ(w->statPanels[0]->text(), "COM Closed");
     EXPECT_TRUE(w->ConnectAction->isEnabled());
     EXPECT_FALSE(w->DisconnectAction->isEnabled());
+}
+
+TEST_F(Window, EveryRecordOfAStreamReadInCutPieces) {
+    PtyPair pty;
+    auto w = Make(("[Ports]\nCOM7=" + pty.SlavePath() + "\n").toUtf8().constData());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ExpectEveryRecordAcrossReadCuts(*w, pty);
+}
+
+// A revolution missing and stray end marks: the status bar turns red with the losses, the link
+// window counts them since the port opened, and its reset starts from nothing.
+TEST_F(Window, TheLinksLossesShowInTheStatusBarAndTheLinkWindow) {
+    PtyPair pty;
+    auto w = Make(("[Ports]\nCOM7=" + pty.SlavePath() + "\n").toUtf8().constData());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ASSERT_NE(w->systemMenu->Item(scanwindow::kCmdLinkStatus), nullptr);
+    // Bytes before the monitor runs are discarded: probe with end marks, then count from zero.
+    for (int i = 0; i < 100 && w->Loop().BytesRead() == 0; ++i) {
+        pty.Send("\x80");
+        Pump(50, [&] { return w->Loop().BytesRead() > 0; });
+    }
+    ASSERT_GT(w->Loop().BytesRead(), 0);
+    Pump(100, [] { return false; });
+    w->Loop().Health().Reset();
+    QByteArray bytes;
+    for (int counter : {0, 1, 3}) {
+        const auto marker = laserencode::EncodePacket4(counter, scanner::kInfoZeroDegree);
+        bytes.append(reinterpret_cast<const char*>(marker.data()), 4);
+        for (int i = 0; i < 50; ++i) {
+            const auto packet = laserencode::EncodePacket4(1000 + i, i * 100);
+            bytes.append(reinterpret_cast<const char*>(packet.data()), 4);
+        }
+    }
+    bytes.append("\x80\x80\x80");
+    const auto flipped = laserencode::EncodePacket4(1234, 100);
+    bytes.append(reinterpret_cast<const char*>(flipped.data()), 4);
+    bytes[bytes.size() - 2] = static_cast<char>(bytes[bytes.size() - 2] ^ 0x04);
+    pty.Send(bytes);
+    Pump(5000, [&] { return w->Loop().Health().SinceOpen().refusedPackets > 0; });
+    EXPECT_EQ(w->lblLinkStatus->text(), QString::fromUtf8("丢失 1圈 1包 3字节"));
+    EXPECT_TRUE(w->lblLinkStatus->styleSheet().contains("red"));
+
+    w->SystemCommand(scanwindow::kCmdLinkStatus);
+    ASSERT_NE(w->frmLinkStatus, nullptr);
+    EXPECT_TRUE(w->frmLinkStatus->isVisible());
+    EXPECT_EQ(w->frmLinkStatus->windowTitle(), QString::fromUtf8("链路状态"));
+    QTableWidget& table = *w->frmLinkStatus->tblCounts;
+    const auto cell = [&](const char* name, int column) {
+        for (int row = 0; row < table.rowCount(); ++row) {
+            if (table.verticalHeaderItem(row)->text() == QString::fromUtf8(name))
+                return table.item(row, column)->text();
+        }
+        return QString("missing");
+    };
+    EXPECT_EQ(cell("圈数", 0), "3");
+    EXPECT_EQ(cell("丢失圈数", 0), "1");
+    EXPECT_EQ(cell("丢失圈数", 1), "1");
+    EXPECT_EQ(cell("跳过字节", 0), "3");
+    EXPECT_EQ(cell("校验错误包", 0), "1");
+    EXPECT_EQ(cell("记录", 0), "153");
+    w->frmLinkStatus->btnReset->click();
+    EXPECT_EQ(cell("丢失圈数", 0), "0");
+    EXPECT_EQ(cell("丢失圈数", 1), "0");
+    Pump(200, [] { return false; });
+    EXPECT_EQ(w->lblLinkStatus->text(), QString::fromUtf8("链路正常"));
 }
 
 TEST_F(Window, ConnectsCountsTheReceivedBytesAndDisconnects) {

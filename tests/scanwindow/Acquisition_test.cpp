@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "HostileStream.h"
 #include "Laserencode.h"
 #include "SerialPort.h"
 
@@ -42,11 +43,10 @@ std::vector<uint8_t> Packets(int n, int first = 100) {
 }
 
 struct Fixture {
-    explicit Fixture(int capacity = 1000) : store(capacity), loop(store, decoder) {
+    explicit Fixture(int capacity = 1000) : store(capacity), loop(store) {
         loop.showLatest = [this] { ++redraws; };
     }
     PointStore store;
-    TLaserDecode decoder;
     AcquisitionLoop loop;
     RingSource source;
     int redraws = 0;
@@ -118,6 +118,30 @@ TEST(AcquisitionTick, RecordsSplitOverTicksCountPerTick) {
     f.loop.Tick(f.source, 0, false);
     EXPECT_EQ(f.store.pointCount, 12);
     EXPECT_EQ(f.redraws, 0);
+}
+
+// Each chunk was decoded on its own, so a packet or a line cut by a read was lost.
+TEST(AcquisitionTick, ReadsCutAnywhereLoseNoRecord) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 50; ++round) {
+        const hostile::Bytes bytes = hostile::Stream(3000, random);
+        const std::vector<ScanPoint> want = hostile::OneArray({bytes}, 6000);
+        Fixture f(2000);
+        size_t at = 0;
+        while (at < bytes.size()) {
+            const size_t piece = std::min<size_t>(bytes.size() - at, 1 + random() % 200);
+            f.source.Receive({bytes.begin() + at, bytes.begin() + at + piece});
+            f.loop.Tick(f.source, 0, false);
+            at += piece;
+        }
+        // The stream's unfinished end waits, as one call over more bytes would not yet decide.
+        const std::vector<ScanPoint> got(f.store.pointBuffer.begin(),
+                                         f.store.pointBuffer.begin() + f.store.pointCount);
+        ASSERT_LE(got.size(), want.size());
+        hostile::ExpectSame(got, std::vector<ScanPoint>(want.begin(), want.begin() + got.size()),
+                            "round " + std::to_string(round));
+        EXPECT_GE(got.size() + 30, want.size()) << "only a tail waits";
+    }
 }
 
 TEST(AcquisitionTick, AFullBufferKeepsItsNewerHalfBeforeDecoding) {

@@ -1,5 +1,6 @@
-// Renders the console's settings page after "读取设置" against the simulator, and the decode
-// tool after each of its explanations, into PNG files:
+// Renders the console's settings page after "读取设置" against the simulator, the status bar and
+// the "链路状态" window on a damaged line, and the decode tool after each of its explanations,
+// into PNG files:
 //   console_screens OUTPUT_FOLDER
 
 #include <QApplication>
@@ -10,12 +11,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "Decodedlg.h"
 #include "IniFile.h"
+#include "Linkstatusdlg.h"
 #include "PortDialogAnswer.h"
 #include "Settingspage.h"
+#include "Shell.h"
 #include "Vyk10dlg.h"
 #include "WidgetPrompt.h"
 
@@ -33,9 +37,13 @@ bool Save(QWidget& widget, const QString& path) {
     return saved;
 }
 
-bool SettingsPage(const QString& folder) {
+// The console connected to a simulator started with simArgs; shoot takes the pictures once the
+// port is open and says whether they were written.
+bool OnSimulator(const QStringList& simArgs,
+                 const std::function<bool(console::TfrmVYK10&)>& shoot) {
     QProcess sim;
-    sim.start(QStringLiteral(VYK_SIM_PATH), {"--baud", "230400", "--duration", "60"});
+    sim.start(QStringLiteral(VYK_SIM_PATH),
+              QStringList{"--baud", "230400", "--duration", "60"} + simArgs);
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
         std::fprintf(stderr, "vyk-sim did not start\n");
         return false;
@@ -52,18 +60,34 @@ bool SettingsPage(const QString& folder) {
     window.resize(1106, 700);
     window.show();
     AnswerPortDialog("COM1", true);
-    bool saved = false;
-    if (window.FormShow()) {
-        Wait(500);
-        window.ShowSettingsPage(true);
-        window.settingsPage->btnRead->click();
-        Wait(1500);
-        saved = Save(window, folder + "/console_settings.png");
-    }
+    const bool saved = window.FormShow() && shoot(window);
     window.close();
     sim.kill();
     sim.waitForFinished(5000);
     return saved;
+}
+
+bool SettingsPage(const QString& folder) {
+    return OnSimulator({}, [&](console::TfrmVYK10& window) {
+        Wait(500);
+        window.ShowSettingsPage(true);
+        window.settingsPage->btnRead->click();
+        Wait(1500);
+        return Save(window, folder + "/console_settings.png");
+    });
+}
+
+// A line that drops revolutions, adds stray bytes and flips bits: the status bar turns red and
+// the link window counts the losses.
+bool LinkStatus(const QString& folder) {
+    const QStringList faults = {"--drop-turns", "7", "--garbage", "0.0002", "--corrupt", "0.0002"};
+    return OnSimulator(faults, [&](console::TfrmVYK10& window) {
+        Wait(4000);
+        const bool bar = Save(window, folder + "/console_link_statusbar.png");
+        window.SystemCommand(scanwindow::kCmdLinkStatus);
+        Wait(700);
+        return Save(*window.frmLinkStatus, folder + "/console_link_status.png") && bar;
+    });
 }
 
 bool DecodeTool(const QString& folder) {
@@ -91,5 +115,6 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     const bool settings = SettingsPage(folder);
-    return DecodeTool(folder) && settings ? 0 : 1;
+    const bool link = LinkStatus(folder);
+    return DecodeTool(folder) && settings && link ? 0 : 1;
 }

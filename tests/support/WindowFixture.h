@@ -12,9 +12,12 @@
 #include <functional>
 #include <memory>
 
+#include "HostileStream.h"
 #include "IniFile.h"
+#include "Laserencode.h"
 #include "PtyPair.h"
 #include "ScanWindow.h"
+#include "ScannerInterface.h"
 #include "ScriptedPrompt.h"
 #include "SerialPort.h"
 #include "Shell.h"
@@ -123,4 +126,41 @@ inline void ExpectUnsavedSettingsToldAndTheFileKept(SmallTmpfs& disk, const QStr
     for (const ScriptedPrompt::Shown& shown : prompt.messages) EXPECT_EQ(shown.text, told);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
+}
+
+// Reads cut at each offset of a stretch of packets of every size and a status line: the window
+// has every record, as one DecodeStream call over all the bytes since the port opened gives
+// them. (Each chunk was once decoded on its own, and a packet cut by a read was lost.)
+inline void ExpectEveryRecordAcrossReadCuts(scanwindow::TScanWindow& w, PtyPair& far) {
+    // End marks decode to nothing and leave no tail behind.
+    for (int i = 0; i < 100 && w.Loop().BytesRead() == 0; ++i) {
+        far.Send(QByteArray(1, '\x80'));
+        Pump(50, [&] { return w.Loop().BytesRead() > 0; });
+    }
+    ASSERT_GT(w.Loop().BytesRead(), 0);
+    hostile::Bytes stretch;
+    hostile::Add(stretch, laserencode::EncodePacket4(17, scanner::kInfoZeroDegree));
+    hostile::Add(stretch, laserencode::EncodePacket3(1234, 1));
+    hostile::Add(stretch, laserencode::EncodePacket4(2000, 2880));
+    hostile::Add(stretch, laserencode::EncodePacket5(3000, 4000));
+    hostile::Add(stretch, std::string("#CARTF4,12,0x1A,7,9\r\n\x80"));
+    hostile::Add(stretch, laserencode::EncodePacket4(1500, 100));
+    hostile::Add(stretch, laserencode::EncodePacket5(2500, 5000));
+    // The port's reads come back at once only when they fill its 18-byte chunk. The stretch is
+    // 47 bytes, so reads of 18 end at each of its offsets once over 47 stretches.
+    ASSERT_EQ(stretch.size(), 47u);
+    hostile::Bytes all;
+    for (int i = 0; i < 18; ++i) all.insert(all.end(), stretch.begin(), stretch.end());
+    const int first = w.store.pointCount;
+    for (size_t at = 0; at < all.size(); at += TSerialPort::kChunkSize) {
+        const int64_t target = w.Loop().BytesRead() + TSerialPort::kChunkSize;
+        far.Send(
+            QByteArray(reinterpret_cast<const char*>(all.data() + at), TSerialPort::kChunkSize));
+        Pump(3000, [&] { return w.Loop().BytesRead() >= target; });
+        ASSERT_EQ(w.Loop().BytesRead(), target);
+    }
+    const std::vector<ScanPoint> want = hostile::OneArray({all}, w.Loop().distanceLimit);
+    const std::vector<ScanPoint> got(w.store.pointBuffer.begin() + first,
+                                     w.store.pointBuffer.begin() + w.store.pointCount);
+    hostile::ExpectSame(got, want, "records of the stream read in cut pieces");
 }

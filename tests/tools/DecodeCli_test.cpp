@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <unistd.h>
 
@@ -109,6 +110,72 @@ TEST(DecodeCli, ChunksLosePacketsCutInTwo) {
     EXPECT_EQ(cut.code, 0);
     EXPECT_LT(lines(cut.out), 10);
     EXPECT_EQ(lines(RunWith({"--chunk", "1", file.path()}).out), 0);
+}
+
+// Standard input made a pipe for the test's life, written by a thread of its own.
+class StdinPipe {
+public:
+    explicit StdinPipe(std::vector<uint8_t> bytes) : saved_(dup(STDIN_FILENO)) {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        dup2(fds[0], STDIN_FILENO);
+        close(fds[0]);
+        writer_ = std::thread([fd = fds[1], bytes = std::move(bytes)] {
+            size_t done = 0;
+            while (done < bytes.size()) {
+                const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+                if (put <= 0)
+                    break;
+                done += static_cast<size_t>(put);
+            }
+            close(fd);
+        });
+    }
+    ~StdinPipe() {
+        // Whatever the decoder left unread must not keep the writer waiting.
+        dup2(saved_, STDIN_FILENO);
+        close(saved_);
+        writer_.join();
+        clearerr(stdin);
+    }
+
+private:
+    int saved_;
+    std::thread writer_;
+};
+
+std::vector<uint8_t> Packets(int n) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < n; ++i) {
+        const auto packet = laserencode::EncodePacket4(100 + i % 3000, i % 5760);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    return bytes;
+}
+
+// The input was opened twice (once to tell an archive), so a pipe lost its first 4096 bytes
+// and the run still ended with 0.
+TEST(DecodeCli, APipeIsReadOnceFromItsFirstByte) {
+    const std::vector<uint8_t> bytes = Packets(5000);
+    const TempFile file(bytes);
+    const std::string want = RunWith({file.path()}).out;
+    for (const char* name : {"/dev/stdin", "-"}) {
+        const StdinPipe input(bytes);
+        const Result r = RunWith({name});
+        EXPECT_EQ(r.code, 0) << name << ": " << r.err;
+        EXPECT_TRUE(r.out == want) << name << ": " << std::count(r.out.begin(), r.out.end(), '\n')
+                                   << " lines of " << std::count(want.begin(), want.end(), '\n');
+    }
+}
+
+TEST(DecodeCli, AnArchiveOnAPipeIsRefusedWithItsReason) {
+    const StdinPipe input({'P', 'K', 3, 4, 0, 0, 0, 0});
+    const Result r = RunWith({"-"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("archive"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("file"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 TEST(DecodeCli, EmptyFilePrintsTheHeaderOnly) {

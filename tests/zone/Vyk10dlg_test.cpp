@@ -93,6 +93,13 @@ TEST_F(ZoneWindow, SettingsThatCannotBeWrittenAreToldAndTheFileKept) {
                                             ShowWindow<TfrmVYK10>(options, {1110, 751}), prompt);
 }
 
+TEST_F(ZoneWindow, EveryRecordOfAStreamReadInCutPieces) {
+    auto w = Make(PortsSection());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    ExpectEveryRecordAcrossReadCuts(*w, pty);
+}
+
 TEST_F(ZoneWindow, OpenPortShowsTheFirstGroupAndTheLogPanelStaysOnceAsked) {
     auto w = Make(PortsSection() +
                   "[Poly1]\ncount=3\nIOTCount=9\nx0=10\ny0=20\nx1=30\ny1=40\n"
