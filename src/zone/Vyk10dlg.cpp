@@ -40,9 +40,6 @@ using namespace scanwindow;
 namespace {
 
 constexpr int kLeftPanelWidth = 616;
-constexpr char kGroupTitles[kZoneOutputs][32] = {"区域保护IO输出1", "区域保护IO输出2",
-                                                 "区域保护IO输出3"};
-constexpr char kGroupNames[kZoneGroups][16] = {"第一组", "第二组", "第三组", "第四组"};
 
 }  // namespace
 
@@ -76,7 +73,7 @@ void TfrmVYK10::BuildControls() {
     btnPlay = new QPushButton(QStringLiteral("马达旋转"), pnl1);
     btnReadPara = new QPushButton(QStringLiteral("读取设置"), pnl1);
     cbbRectIndex = new QComboBox(pnl1);
-    for (const char* name : kGroupNames) cbbRectIndex->addItem(QString::fromUtf8(name));
+    for (int g = 0; g < kZoneGroups; ++g) cbbRectIndex->addItem(GroupName(g));
     for (QWidget* w : {static_cast<QWidget*>(btnStop), static_cast<QWidget*>(btnPlay),
                        static_cast<QWidget*>(btnReadPara), static_cast<QWidget*>(cbbRectIndex)})
         buttons->addWidget(w);
@@ -104,7 +101,7 @@ void TfrmVYK10::BuildControls() {
 
 QWidget* TfrmVYK10::BuildOutput(int output, QWidget* parent) {
     OutputControls& c = outputs[output];
-    c.group = new QGroupBox(QString::fromUtf8(kGroupTitles[output]), parent);
+    c.group = new QGroupBox(OutputTitle(output), parent);
     auto* grid = new QGridLayout(c.group);
     for (int k = 0; k < ProtectZone::kPairs; ++k) {
         c.pointLabel[k] = new QLabel(PointLabel(k, true), c.group);
@@ -158,12 +155,13 @@ void TfrmVYK10::BuildLogPanel(QWidget* parent) {
     auto* layout = new QVBoxLayout(pnlLog);
     mmoLog = new QPlainTextEdit(pnlLog);
     mmoLog->setReadOnly(true);
+    mmoLog->setMaximumBlockCount(TZoneTool::kKeptLogLines);
     auto* pnlCmd = new QHBoxLayout;
     edt1 = new QLineEdit(pnlLog);
     btnSend = new QPushButton(QStringLiteral("发送"), pnlLog);
     cbbBand = new QComboBox(pnlLog);
     cbbBand->setEditable(true);
-    for (int rate : {115200, 230400, 460800, 921600}) cbbBand->addItem(QString::number(rate));
+    for (int rate : {230400, 460800, 921600}) cbbBand->addItem(QString::number(rate));
     btn2 = new QPushButton(QStringLiteral("强制输出"), pnlLog);
     btnClear = new QPushButton(QStringLiteral("清除"), pnlLog);
     for (QWidget* w : {static_cast<QWidget*>(edt1), static_cast<QWidget*>(btnSend),
@@ -214,7 +212,16 @@ void TfrmVYK10::ConnectTool() {
         if (processForm && processForm->isVisible())
             processForm->SetPosition(position);
     };
-    tool_.logChanged = [this] { mmoLog->setPlainText(tool_.Log().join('\n')); };
+    // Appended, not rebuilt: a rebuild per received line grew with the log.
+    tool_.logAppended = [this](const QString& line) { mmoLog->appendPlainText(line); };
+    tool_.logCleared = [this] { mmoLog->clear(); };
+    tool_.levelsChanged = [this] {
+        for (int o = 0; o < kZoneOutputs; ++o) {
+            const bool high = tool_.Editor().Boxes(o).high;
+            outputs[o].level->setChecked(high);
+            outputs[o].level->setText(LevelCaption(high));
+        }
+    };
 }
 
 // The editor's boxes and the widgets are two copies of one state: widgets to boxes before the

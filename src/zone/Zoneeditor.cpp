@@ -54,6 +54,15 @@ bool CoordinateVisible(int box, bool polygon) {
     return polygon || box == kRadiusBox || box == kAngleBox;
 }
 
+QString GroupName(int group) {
+    static const char* const kNames[kZoneGroups] = {"第一组", "第二组", "第三组", "第四组"};
+    return QString::fromUtf8(kNames[group]);
+}
+
+QString OutputTitle(int output) {
+    return QStringLiteral("区域保护IO输出%1").arg(output + 1);
+}
+
 bool TZoneEditor::ShowZone(int z, bool polygon) {
     if (z < 0 || z >= kZoneCount) {
         prompt_.Message(QString::fromUtf8(kIndexInvalid));
@@ -89,6 +98,11 @@ void TZoneEditor::ShowGroup(int group) {
 
 void TZoneEditor::ShapeChanged(int output, bool polygon) {
     ShowZone(ZoneIndex(group_, output), polygon);
+}
+
+void TZoneEditor::RefreshLevels() {
+    for (int o = 0; o < kZoneOutputs; ++o)
+        boxes_[o].high = (table_.IOLevel >> ZoneIndex(group_, o) & 1) != 0;
 }
 
 void TZoneEditor::ClearZoneInputs(int output) {

@@ -29,6 +29,9 @@ QString PointLabel(int k, bool polygon);
 bool PointLabelVisible(int k, bool polygon);
 // AX and BX always show; in the sector layout they hold radius and angle.
 bool CoordinateVisible(int box, bool polygon);
+// "第一组" .. "第四组" and "区域保护IO输出1" .. "区域保护IO输出3".
+QString GroupName(int group);
+QString OutputTitle(int output);
 
 class TZoneEditor {
 public:
@@ -42,6 +45,8 @@ public:
     void ShowGroup(int group);
     // The shape box of an output was clicked: shows its zone in the layout it now asks for.
     void ShapeChanged(int output, bool polygon);
+    // The level boxes of the shown group from IOLevel, the other boxes as they are.
+    void RefreshLevels();
 
     struct SaveResult {
         bool saved = false;

@@ -34,7 +34,7 @@ TZoneTool::TZoneTool(CommandLink& link, Prompt& prompt)
     };
     transfer_.onSent = [this](const QByteArray& command) {
         if (log_.size() > kMaxLogLines)
-            log_.clear();
+            ClearLog();
         AddLog(QString::fromLatin1(command.trimmed()));
     };
     transfer_.onProgress = [this](int position) {
@@ -88,9 +88,13 @@ bool TZoneTool::ForceOutputClicked(const QString& rateText) {
 }
 
 void TZoneTool::ClearLogClicked() {
+    ClearLog();
+}
+
+void TZoneTool::ClearLog() {
     log_.clear();
-    if (logChanged)
-        logChanged();
+    if (logCleared)
+        logCleared();
 }
 
 void TZoneTool::Received(const uint8_t* bytes, int count) {
@@ -106,8 +110,10 @@ void TZoneTool::Tick() {
 
 void TZoneTool::AddLog(const QString& line) {
     log_ << line;
-    if (logChanged)
-        logChanged();
+    if (log_.size() > kKeptLogLines)
+        log_.removeFirst();
+    if (logAppended)
+        logAppended(line);
 }
 
 void TZoneTool::TakeLine(const char* line, int length, TTextLineAssembler::LineEnd end) {
@@ -119,6 +125,10 @@ void TZoneTool::TakeLine(const char* line, int length, TTextLineAssembler::LineE
         ShowReport(ApplyZoneReport(table_, ZoneReportOf(reply)));
     } else if (reply.kind == ReplyKind::OutputLevels) {
         table_.IOLevel = OutputLevelsOf(reply);
+        // Boxes left at their old levels would write them back with the next save.
+        editor_.RefreshLevels();
+        if (levelsChanged)
+            levelsChanged();
     }
 }
 

@@ -18,7 +18,10 @@ class Prompt;
 
 class TZoneTool {
 public:
+    // The send step empties a log of more than this many lines.
     static constexpr int kMaxLogLines = 100;
+    // Received lines alone never empty it: it keeps the newest this many.
+    static constexpr int kKeptLogLines = 1000;
     static constexpr int kMaxTypedCommand = 100;
 
     TZoneTool(CommandLink& link, Prompt& prompt);
@@ -52,11 +55,16 @@ public:
     // moved on with each acknowledged command while it is open.
     std::function<void(int maximum)> showProgress;
     std::function<void(int position)> progressPosition;
-    // The log memo changed.
-    std::function<void()> logChanged;
+    // The log memo: one line appended (the oldest beyond kKeptLogLines dropped), or emptied.
+    std::function<void(const QString& line)> logAppended;
+    std::function<void()> logCleared;
+    // The level boxes of the shown group changed: output levels were read back.
+    std::function<void()> levelsChanged;
 
 private:
     void AddLog(const QString& line);
+    void ClearLog();
+
     void TakeLine(const char* line, int length, TTextLineAssembler::LineEnd end);
     void ShowReport(const ZoneReportOutcome& outcome);
     void Draw(int z);

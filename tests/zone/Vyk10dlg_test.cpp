@@ -163,6 +163,33 @@ TEST_F(ZoneWindow, AnUnpluggedAdapterWarnsOnceShowsTheClosedPortAndComesBackByIt
     EXPECT_EQ(prompt.messages.size(), 1u);
 }
 
+TEST_F(ZoneWindow, TheForceOutputRatesAreTheScannersFastOnes) {
+    auto w = Make();
+    QStringList rates;
+    for (int i = 0; i < w->cbbBand->count(); ++i) rates << w->cbbBand->itemText(i);
+    EXPECT_EQ(rates, (QStringList{"230400", "460800", "921600"}));
+    EXPECT_EQ(w->cbbBand->currentText(), "230400");
+}
+
+// A save while the adapter was away queued nothing, yet the zone was drawn and stored as saved.
+TEST_F(ZoneWindow, ASaveWhileTheAdapterIsAwayGoesOutWhenItIsBack) {
+    Adapter adapter(dir.filePath("adapter"));
+    auto w = Make("[Ports]\nCOM7=" + adapter.Link().toUtf8() + "\n");
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    adapter.Unplug();
+    Pump(3000, [&] { return !w->PortOpen(); });
+    ASSERT_FALSE(w->PortOpen());
+    w->outputs[0].save->click();  // empty boxes: zone 0 removed
+    ASSERT_NE(w->processForm, nullptr);
+    EXPECT_TRUE(w->processForm->isVisible()) << "the progress window waits";
+    EXPECT_EQ(w->Tool().Transfer().PendingCommands(), 3);
+    adapter.Plug();
+    QByteArray line;
+    Pump(10000, [&] { return (line += adapter.Far().Receive(1 << 10, 0)).contains("\n"); });
+    EXPECT_TRUE(line.startsWith("#IOL ")) << line.toStdString();
+}
+
 // The scanner decides its outputs from its own zones: the simulator is given a five-point zone
 // 0 across the path of its walking object, then the window shows what it reports.
 TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves) {

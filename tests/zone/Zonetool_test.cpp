@@ -106,6 +106,36 @@ TEST_F(ZoneToolTest, ZoneReportsOfTheShownGroupReachTheBoxesAndTheGraph) {
     EXPECT_EQ(tool.Table().IOLevel, 16);
 }
 
+// The level boxes kept their old state after "#RSOL,", so the next save wrote those levels
+// back and flipped outputs nobody touched.
+TEST_F(ZoneToolTest, ReadBackOutputLevelsReachTheShownLevelBoxes) {
+    int refreshed = 0;
+    tool.levelsChanged = [&refreshed] { ++refreshed; };
+    tool.cbbRectIndexChange(1);
+    tool.Editor().Boxes(0).high = true;
+    tool.Editor().Boxes(1).coordinate[0] = "typed";
+    Feed("#RSOL,12,48\r\n");  // zones 4 and 5 active high
+    EXPECT_EQ(refreshed, 1);
+    EXPECT_FALSE(tool.Editor().Boxes(0).high);
+    EXPECT_TRUE(tool.Editor().Boxes(1).high);
+    EXPECT_TRUE(tool.Editor().Boxes(2).high);
+    EXPECT_EQ(tool.Editor().Boxes(1).coordinate[0], "typed") << "only the level boxes change";
+    tool.SaveClicked(2);  // empty boxes: zone 5 removed, the levels of the group kept
+    EXPECT_EQ(tool.Table().IOLevel, 48);
+}
+
+// Every received line rebuilt the memo from a log that grew without bound.
+TEST_F(ZoneToolTest, TheLogKeepsTheNewestThousandLinesAndAppendsEach) {
+    int appended = 0;
+    tool.logAppended = [&appended](const QString&) { ++appended; };
+    for (int i = 0; i < TZoneTool::kKeptLogLines + 500; ++i)
+        Feed("#ERR " + QByteArray::number(i) + "\r\n");
+    EXPECT_EQ(appended, TZoneTool::kKeptLogLines + 500);
+    ASSERT_EQ(tool.Log().size(), TZoneTool::kKeptLogLines);
+    EXPECT_EQ(tool.Log().first(), "#ERR 500");
+    EXPECT_EQ(tool.Log().last(), "#ERR 1499");
+}
+
 TEST_F(ZoneToolTest, TypedCommands) {
     const struct {
         bool open;
