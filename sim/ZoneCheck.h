@@ -13,9 +13,9 @@ struct SimSample {
     int distance;  // cm; 0 is a missing return
 };
 
-// A sample inside the zone, tested the way the zone tool's overlay tests it.
+// A sample inside the zone: the zone tool's own hit test.
 bool ZoneHit(const SimZone& zone, const SimSample& sample);
 
-// Bits 0..2: the outputs of the group whose zone saw at least its sensitivity in hits
-// (a sensitivity of 0 counts as 1); the group number in the bits above.
+// Bits 0..2: the outputs of the group whose zone the revolution trips (ZoneTrips: at least its
+// sensitivity in hits); the group number in the bits above.
 int OutputState(const ScannerState& state, int group, const std::vector<SimSample>& turn);

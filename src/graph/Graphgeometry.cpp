@@ -253,28 +253,4 @@ bool DisplayFilterRejects(FilterState& state, int distance, int angle) {
     return 6 * distance * s < e;
 }
 
-int PointInPolygon(const int32_t* xs, const int32_t* ys, int n, int px, int py) {
-    // 64-bit products: hand-edited corners may be large enough to overflow 32 bits.
-    int inside = 0;
-    int j = n - 1;
-    for (int i = 0; i < n; ++i) {
-        if (((ys[i] < py && ys[j] >= py) || (ys[j] < py && ys[i] >= py)) &&
-            (xs[i] <= px || xs[j] <= px)) {
-            const int64_t dy = int64_t{ys[j]} - ys[i];
-            const int64_t q = (int64_t{py} - ys[i]) * (int64_t{xs[j]} - xs[i]) + xs[i] * dy;
-            if (dy > 0 ? q < px * dy : q > px * dy) {
-                inside ^= 1;
-            }
-        }
-        j = i;
-    }
-    return inside;
-}
-
-bool SectorHit(int radius, int halfAngleDeg, int distance, int angle) {
-    // 64 bits: a hand-edited half-angle may be any int.
-    const int64_t half = int64_t{halfAngleDeg} * 16;
-    return distance < radius && (angle <= half || angle >= scanner::kAnglesPerTurn - half);
-}
-
 }  // namespace vykgraph

@@ -108,8 +108,4 @@ struct FilterState {
 };
 bool DisplayFilterRejects(FilterState& state, int distance, int angle);
 
-// Even-odd crossing test of (px, py) against n corners.
-int PointInPolygon(const int32_t* xs, const int32_t* ys, int n, int px, int py);
-bool SectorHit(int radius, int halfAngleDeg, int distance, int angle);
-
 }  // namespace vykgraph

@@ -4,16 +4,16 @@
 #include <cmath>
 
 #include "Vykgraph.h"
+#include "Zonehit.h"
 
 using namespace vykgraph;
 
 namespace {
 
-constexpr int kSector = 2;
 constexpr int kGroupShift = 6;
 constexpr int kBoxWidth = 100;
 
-// A hand-edited record may claim more corners than it holds.
+// A hand-edited record may claim more corners than it holds: only five are drawn.
 int Corners(const ProtectZone& zone) {
     return std::min<int>(zone.count, ProtectZone::kPairs);
 }
@@ -25,24 +25,9 @@ bool Active(int outputState, int slot) {
 }  // namespace
 
 void TVykGraph::CountZoneHits(int distance, int angle, double sine, double cosine) {
-    bool haveXY = false;
-    int x = 0;
-    int y = 0;
+    const ZoneSample sample = MakeZoneSample(distance, angle, sine, cosine);
     for (int z = 0; z < kZoneSlots; ++z) {
-        const ProtectZone& zone = zones_[z];
-        if (zone.count <= 1) {
-            continue;
-        }
-        if (zone.count == kSector) {
-            zoneHits_[z] += SectorHit(zone.x[0], zone.y[0], distance, angle);
-            continue;
-        }
-        if (!haveXY) {
-            x = static_cast<int>(sine * distance);
-            y = static_cast<int>(cosine * distance);
-            haveXY = true;
-        }
-        zoneHits_[z] += PointInPolygon(zone.x, zone.y, Corners(zone), x, y);
+        zoneHits_[z] += InZone(zones_[z], sample);
     }
 }
 
@@ -57,7 +42,7 @@ void TVykGraph::DrawZones(int start, int end) {
             continue;
         }
         c.penColor = Active(outputState_, z) ? colours::kRed : colours::kGreen;
-        if (zone.count == kSector) {
+        if (zone.count == kSectorZone) {
             const int R = TruncPixel(zone.x[0] * scale);
             const float alpha = static_cast<float>(zone.y[0] * kPi / 180);
             const int t = static_cast<int>(std::sin(static_cast<double>(alpha)) * R);
