@@ -341,7 +341,12 @@ int Pull(const Options& options, const ZoneTable& table, IniFile& ini, std::ostr
             err << "vyk-zones: " << options.iniFile << " left as it was\n";
         return code;
     }
-    (void)StoreZones(ini, back.Table());
+    // The file is replaced whole, so a failed write leaves it as it was.
+    if (const WriteResult written = StoreZones(ini, back.Table()); !written) {
+        err << "vyk-zones: cannot write " << options.iniFile << ": " << written.reason.toStdString()
+            << "; left as it was\n";
+        return kFileError;
+    }
     return kOk;
 }
 

@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
 #include "IniFile.h"
 #include "PtyPair.h"
 #include "SimProcess.h"
+#include "SmallTmpfs.h"
 #include "Zonecommands.h"
 #include "Zonetable.h"
 
@@ -417,6 +420,39 @@ TEST_F(ZonesCliTest, APartialReportLeavesTheFileAsItWas) {
         EXPECT_NE(pull.err.find(c.missing), std::string::npos) << pull.err;
         EXPECT_EQ(Read("zones.ini"), before) << c.missing;
     }
+}
+
+// A pull onto a full disk exited 0 as if the scanner's zones had been written.
+TEST_F(ZonesCliTest, APullThatCannotWriteTheFileSaysWhyAndKeepsIt) {
+    SmallTmpfs disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Refusal();
+    SimProcess sim({"--model", "vyk05"});
+    ASSERT_FALSE(sim.Path().empty());
+    const QString path = disk.FilePath("zones.ini");
+    const QByteArray before = "[Poly4]\ncount=5\nx0=1\n[Main]\nBandRate=115200\n";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(before), before.size());
+    }
+    const auto contents = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    disk.Fill();
+    const Result full = RunWith({"pull", sim.Path(), path.toStdString()});
+    EXPECT_EQ(full.code, 1);
+    EXPECT_NE(full.err.find(std::strerror(ENOSPC)), std::string::npos) << full.err;
+    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"zones.ini"})
+        << "nothing is left beside the file";
+
+    disk.Free();
+    const Result roomy = RunWith({"pull", sim.Path(), path.toStdString()});
+    EXPECT_EQ(roomy.code, 0) << roomy.err;
+    EXPECT_EQ(IniFile(path).ReadInteger("Poly4", "count", -1), 0) << "the scanner's zone 4";
+    EXPECT_EQ(IniFile(path).ReadInteger("Main", "BandRate", 0), 115200);
 }
 
 }  // namespace
