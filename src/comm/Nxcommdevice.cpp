@@ -135,6 +135,10 @@ bool TNxCustomCommDevice::fGetActive() const {
 }
 
 void TNxCustomCommDevice::fSetActive(bool on) {
+    // Packages end before the port closes: a close that throws must not leave them running
+    // into the next open with the old port's packages.
+    if (!on && package_->fGetActive())
+        package_->fSetActive(false);
     if (comm_->fGetActive() != on)
         comm_->fSetActive(on);
     const bool packaging = on && usePackage_;

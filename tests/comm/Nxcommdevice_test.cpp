@@ -270,6 +270,37 @@ TEST_F(CommDevicePtyTest, AHungUpPortReachesTheOwnerAsAnErrorEvent) {
     device.fSetActive(false);
 }
 
+// A close whose thread overran the wait threw before the package layer was switched off, so
+// the next open read the old port's packages.
+TEST_F(CommDevicePtyTest, AFailedCloseStillEndsThePackages) {
+    device.fSetUsePackage(true);
+    device.SetSyncEvents(false);
+    std::atomic<bool> block{false};
+    std::atomic<bool> blocking{false};
+    device.OnCommNotify = [&](TNxCustomCommDevice*, uint32_t bits) {
+        if (block && (bits & EV_RXCHAR)) {
+            blocking = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(900));
+        }
+    };
+    device.fSetActive(true);
+    ASSERT_TRUE(pty.Send("old"));
+    ASSERT_TRUE(WaitFor([&] { return device.Package()->InPackages().fGetCount() == 1; }));
+    block = true;
+    ASSERT_TRUE(pty.Send("x"));
+    ASSERT_TRUE(WaitFor([&] { return blocking.load(); }));
+    EXPECT_THROW(device.fSetActive(false), EQuillCommError);
+    EXPECT_FALSE(device.Package()->fGetActive());
+    EXPECT_FALSE(device.fGetActive());
+
+    block = false;
+    device.fSetActive(true);
+    char package[16];
+    for (int n; (n = device.ReadPackage(package, sizeof package)) > 0;)
+        EXPECT_NE(QByteArray(package, n), "old");
+    device.fSetActive(false);
+}
+
 TEST_F(CommDevicePtyTest, AHandlerMayDeleteTheDeviceWhileMoreNotificationsWait) {
     QPointer<TNxCommDevice> doomed = new TNxCommDevice;
     doomed->SetPortName(pty.SlavePath());
