@@ -18,6 +18,7 @@
 #include "Zonereadback.h"
 #include "Zonereplies.h"
 #include "Zonerules.h"
+#include "ZonesCheck.h"
 #include "ZonesLink.h"
 #include "Zonetable.h"
 #include "Zonetransfer.h"
@@ -31,14 +32,16 @@ using std::chrono::milliseconds;
 constexpr char kUsage[] =
     "usage: vyk-zones push [--baud N] [--dry-run] [--no-verify] PORT INIFILE\n"
     "       vyk-zones verify [--baud N] PORT INIFILE\n"
-    "       vyk-zones pull [--baud N] PORT INIFILE";
+    "       vyk-zones pull [--baud N] PORT INIFILE\n"
+    "       vyk-zones check [--group G] [--json] [--baud N] INIFILE RECORDING";
 
 constexpr char kHelp[] =
     "Configures VYK-05 scanners with the twelve protection zones and output levels of an INI\n"
-    "file, checks what a scanner holds against one, or reads a scanner's zones back into one.\n"
+    "file, checks what a scanner holds against one, reads a scanner's zones back into one, or\n"
+    "tries the zones on a recording of the site before they go into a scanner.\n"
     "The zone tool's own INI file works as it is. A file with a zone the zone tool's input\n"
     "rules refuse (a corner more than 500 cm away, a sector radius outside 0..500 or angle\n"
-    "outside 1..180, a count above 5) configures nothing.\n"
+    "outside 1..180, a count above 5) configures and checks nothing.\n"
     "\n"
     "  push    stops the motor, then sends zone 0 to zone 11 as \"#IOL\", \"#SPR\" and \"#SU\" "
     "lines;\n"
@@ -50,10 +53,18 @@ constexpr char kHelp[] =
     "          them into sections \"Protect\" and \"Poly0\" .. \"Poly11\" of INIFILE, keeping "
     "every\n"
     "          other section and key.\n"
+    "  check   tries the zones on RECORDING (a ZIP recording, all its entries as one stream,\n"
+    "          or a raw file): each complete revolution, between two 0-degree markers, trips a\n"
+    "          zone when at least its sensitivity of samples fall inside, as the zone tool's\n"
+    "          overlay tests them. One line per zone: revolutions, tripped, max hits, first and\n"
+    "          last tripping revolution (from 0) with its time, longest run of tripping ones.\n"
     "\n"
-    "  --baud N     line rate (default 115200)\n"
+    "  --baud N     line rate (default 115200); check: the rate RECORDING was made at, for\n"
+    "               its times (default 230400; the zone tool's line runs at 115200)\n"
     "  --dry-run    push: open no port, print the lines that would be sent, one per line\n"
     "  --no-verify  push: do not read the zones back\n"
+    "  --group G    check: only the zones of group G (1..4); default all four\n"
+    "  --json       check: the same as one JSON object {\"zones\": [...]}\n"
     "  --help       this text\n"
     "  --version    the program's version\n"
     "\n"
@@ -63,7 +74,8 @@ constexpr char kHelp[] =
     "Exit status: 0 done (push, verify: the scanner holds the file's zones); 1 INIFILE cannot\n"
     "be read or written, or holds a refused zone; 2 bad option; 3 a line was never\n"
     "acknowledged; 4 the port cannot be opened; 5 no whole zone report came; 6 the scanner's\n"
-    "zones differ from the file's.\n";
+    "zones differ from the file's; 7 check: some zone trips (1 also when RECORDING cannot be\n"
+    "read or holds no complete revolution).\n";
 
 // The zone tool's 32 ticks of 30 ms.
 constexpr milliseconds kRepeat{TZoneTransfer::kTicksPerStep * 30};
@@ -358,11 +370,21 @@ bool Writable(const QString& path) {
     return writable;
 }
 
-// The command, PORT and INIFILE; pull and verify take no push options.
+// The command, PORT and INIFILE (check: INIFILE and RECORDING); pull and verify take no push
+// options, and only check takes its own.
 bool Choose(const std::vector<std::string>& arguments, Options& options) {
     if (arguments.size() != 3)
         return false;
     const bool pushOnly = options.dryRun || !options.verify;
+    const bool checkOnly = options.group != 0 || options.json;
+    if (arguments[0] == "check" && !pushOnly) {
+        options.command = Options::Command::Check;
+        options.iniFile = arguments[1];
+        options.recording = arguments[2];
+        return true;
+    }
+    if (checkOnly)
+        return false;
     if (arguments[0] == "push") {
         options.command = Options::Command::Push;
     } else if (arguments[0] == "pull" && !pushOnly) {
@@ -383,7 +405,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const std::string& portsIni) {
     Options options;
     const cli::Parsed parsed =
-        cli::ParseOptions({cli::Number("--baud", options.baud, 1),
+        cli::ParseOptions({{"--baud", true,
+                            [&options](const std::string& text) {
+                                return options.baudGiven = cli::ParseNumber(text, options.baud, 1);
+                            }},
+                           cli::Number("--group", options.group, 1, kZoneGroups),
+                           cli::Flag("--json", options.json),
                            cli::Flag("--dry-run", options.dryRun),
                            {"--no-verify", false,
                             [&options](const std::string&) { return !(options.verify = false); }}},
@@ -392,8 +419,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (const auto status = cli::Answer(program, parsed, out, err))
         return *status;
     if (!Choose(parsed.arguments, options))
-        return cli::UsageError(program, "push, verify or pull, then PORT and INIFILE expected",
-                               err);
+        return cli::UsageError(
+            program,
+            "push, verify or pull, then PORT and INIFILE, or check INIFILE RECORDING expected",
+            err);
     const QString path = QString::fromStdString(options.iniFile);
     const QFileInfo file(path);
     const bool pulling = options.command == Options::Command::Pull;
@@ -413,6 +442,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     // Nothing reaches the port before the whole file passed the zone tool's rules.
     if (!FileAccepted(options, table, err))
         return kFileError;
+    if (options.command == Options::Command::Check)
+        return Check(options, table, out, err);
     return options.command == Options::Command::Push ? Push(options, table, out, err, portsIni)
                                                      : Verify(options, table, out, err, portsIni);
 }

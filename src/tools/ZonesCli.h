@@ -1,8 +1,9 @@
 #pragma once
 
 // vyk-zones: configures a fleet of zone scanners with one zone set (push), checks what a scanner
-// holds against one (verify) and reads a scanner's zones back into an INI file (pull), with the
-// zone tool's zone model, input rules, commands and replies.
+// holds against one (verify), reads a scanner's zones back into an INI file (pull) and tries a
+// zone set on a recording (check), with the zone tool's zone model, input rules, commands,
+// replies and hit test.
 
 #include <iosfwd>
 #include <string>
@@ -18,16 +19,21 @@ enum ExitCode {
     kPortError = 4,
     kNoReport = 5,
     kMismatch = 6,
+    kTripped = 7,  // check: some zone trips in some revolution
 };
 
 struct Options {
-    enum class Command { None, Push, Pull, Verify };
+    enum class Command { None, Push, Pull, Verify, Check };
     Command command = Command::None;
     int baud = 115200;
+    bool baudGiven = false;  // check: the recording's rate, 230400 unless given
     bool dryRun = false;
     bool verify = true;  // push: read the zones back and send the ones that differ again
     std::string port;
     std::string iniFile;
+    int group = 0;  // check: 1..4, 0 for all four
+    bool json = false;
+    std::string recording;
 };
 
 // The whole program: arguments without the program name. portsIni names the file whose [Ports]

@@ -19,6 +19,7 @@
 #include "DecodeCli.h"
 #include "LaserScan.h"
 #include "Laserencode.h"
+#include "Lasernode.h"
 #include "Logfile.h"
 #include "McapReader.h"
 #include "ScannerInterface.h"
