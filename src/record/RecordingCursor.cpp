@@ -25,39 +25,71 @@ void RecordingCursor::SetBaud(int baud) {
         baud_ = baud;
 }
 
-const std::vector<uint8_t>* RecordingCursor::Bytes(int k, QString& error) {
-    const auto held =
-        std::find_if(held_.begin(), held_.end(), [k](const Held& h) { return h.segment == k; });
-    if (held != held_.end()) {
-        if (held != held_.begin()) {
-            Held moved = std::move(*held);
-            held_.erase(held);
-            held_.push_front(std::move(moved));
-        }
-        return &held_.front().bytes;
+bool RecordingCursor::Read(int k, uint64_t from, uint64_t to, Chunk& chunk, QString& error) const {
+    const std::shared_ptr<const EntryAccess> indexed = index_.Access(k);
+    EntryAccess found;
+    if (!indexed && !set_.Access(k, found, error))
+        return false;
+    const EntryAccess& access = indexed ? *indexed : found;
+    const uint64_t size = access.Location().size;
+    uint64_t end = to;
+    if (!access.Location().deflated) {
+        from -= from % EntryAccess::kSpan;
+        end = std::max(to, std::min(size, from + EntryAccess::kSpan));
+    } else if (indexed) {
+        // Up to the next access point, where the next read would start anyway.
+        const auto& points = access.Points();
+        const auto next = std::find_if(points.begin(), points.end(),
+                                       [from](const AccessPoint& p) { return p.out > from; });
+        end = std::max(to, next == points.end() ? size : next->out);
     }
-    // The oldest goes before the next is read, so no more than kHeldSegments are ever held.
-    if (held_.size() >= kHeldSegments)
-        held_.pop_back();
-    Held read{k, {}};
-    if (!set_.ReadSegment(k, set_.At(k).size, read.bytes, error))
-        return nullptr;
-    held_.push_front(std::move(read));
-    return &held_.front().bytes;
+    chunk.segment = k;
+    std::string reason;
+    if (!access.ReadRange(from, end, chunk.bytes, chunk.begin, reason)) {
+        error = set_.Describe(k, reason);
+        return false;
+    }
+    return true;
 }
 
-int RecordingCursor::Decode(uint64_t from, uint64_t to, ScanPoint* points, int capacity,
+const uint8_t* RecordingCursor::Bytes(int k, uint64_t from, uint64_t to, Chunk* unheld,
+                                      QString& error) {
+    const auto covers = [&](const Chunk& c) {
+        return c.segment == k && c.begin <= from && c.begin + c.bytes.size() >= to;
+    };
+    const auto held = std::find_if(held_.begin(), held_.end(), covers);
+    if (held != held_.end()) {
+        if (held != held_.begin())
+            std::rotate(held_.begin(), held, held + 1);
+        return held_.front().bytes.data() + (from - held_.front().begin);
+    }
+    if (unheld) {
+        if (!Read(k, from, to, *unheld, error))
+            return nullptr;
+        return unheld->bytes.data() + (from - unheld->begin);
+    }
+    // The oldest goes before the next is read, so no more than kHeldChunks are ever held.
+    if (held_.size() >= kHeldChunks)
+        held_.pop_back();
+    Chunk chunk;
+    if (!Read(k, from, to, chunk, error))
+        return nullptr;
+    held_.push_front(std::move(chunk));
+    return held_.front().bytes.data() + (from - held_.front().begin);
+}
+
+int RecordingCursor::Decode(uint64_t from, uint64_t to, ScanPoint* points, int capacity, bool hold,
                             QString& error) {
     StreamDecoder decoder(distanceLimit_);
     int written = 0;
     for (int k = set_.SegmentAt(from); k < set_.SegmentCount() && set_.Start(k) < to; ++k) {
-        const std::vector<uint8_t>* bytes = Bytes(k, error);
-        if (!bytes)
-            return -1;
         const uint64_t begin = std::max(from, set_.Start(k)) - set_.Start(k);
         const uint64_t end = std::min(to, set_.Start(k + 1)) - set_.Start(k);
-        written += decoder.Decode(bytes->data() + begin, end - begin, points + written,
-                                  capacity - written);
+        Chunk unheld;
+        const uint8_t* bytes = Bytes(k, begin, end, hold ? nullptr : &unheld, error);
+        if (!bytes)
+            return -1;
+        written += decoder.Decode(bytes, end - begin, points + written, capacity - written);
     }
     return written + decoder.EndBuffer(points + written, capacity - written);
 }
@@ -79,7 +111,7 @@ bool RecordingCursor::Seek(int r) {
         std::max(from, std::min({end, set_.TotalBytes(), from + kMaxRevolutionBytes}));
     samples_.assign(static_cast<size_t>((to - from) / 3 + 1), ScanPoint{});
     const int written =
-        Decode(from, to, samples_.data(), static_cast<int>(samples_.size()), error_);
+        Decode(from, to, samples_.data(), static_cast<int>(samples_.size()), true, error_);
     samples_.resize(static_cast<size_t>(std::max(written, 0)));
     if (written < 0)
         return false;
@@ -133,7 +165,8 @@ bool RecordingCursor::PreviousSegment() {
 }
 
 int RecordingCursor::DecodeSegment(int k, ScanPoint* points, int capacity, QString& error) {
-    return Decode(index_.PacketStart(k), index_.PacketStart(k + 1), points, capacity, error);
+    // Read once for the data view, so not held.
+    return Decode(index_.PacketStart(k), index_.PacketStart(k + 1), points, capacity, false, error);
 }
 
 int RecordingCursor::SegmentRoom(const RecordingSet& set) {

@@ -2,7 +2,8 @@
 
 // A position in a recording set, one revolution at a time: the samples of the revolution shown,
 // its time from the recording's start, and the moves of a replay (step, segment, first, last,
-// any byte of the joined stream). Only the few segments last read are held in memory.
+// any byte of the joined stream). Only a few pieces of a few MiB around the revolutions last
+// shown are held in memory.
 
 #include <QString>
 #include <cstdint>
@@ -58,9 +59,19 @@ public:
     static int SegmentRoom(const RecordingSet& set);
 
 private:
+    // A piece of a segment: bytes from begin on, in the segment's own count.
+    struct Chunk {
+        int segment = -1;
+        uint64_t begin = 0;
+        std::vector<uint8_t> bytes;
+    };
     // Bytes [from, to) of the joined stream, decoded as one stream; the records written or -1.
-    int Decode(uint64_t from, uint64_t to, ScanPoint* points, int capacity, QString& error);
-    const std::vector<uint8_t>* Bytes(int k, QString& error);
+    // Held: what was read is kept for the next moves.
+    int Decode(uint64_t from, uint64_t to, ScanPoint* points, int capacity, bool hold,
+               QString& error);
+    // Bytes [from, to) of segment k from a held chunk, else read (into unheld when given).
+    const uint8_t* Bytes(int k, uint64_t from, uint64_t to, Chunk* unheld, QString& error);
+    bool Read(int k, uint64_t from, uint64_t to, Chunk& chunk, QString& error) const;
 
     const RecordingSet& set_;
     const RevolutionIndex& index_;
@@ -70,12 +81,9 @@ private:
     std::vector<ScanPoint> samples_;
     QString error_;
 
-    struct Held {
-        int segment;
-        std::vector<uint8_t> bytes;
-    };
-    static constexpr size_t kHeldSegments = 2;
-    std::deque<Held> held_;  // newest first
+    // A few MiB each: the span between two access points around the revolutions last shown.
+    static constexpr size_t kHeldChunks = 3;
+    std::deque<Chunk> held_;  // newest first
 };
 
 }  // namespace record

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "EntryAccess.h"
 #include "Leftovers.h"
 #include "Logfile.h"
 #include "TextCodec.h"
@@ -183,6 +184,30 @@ bool RecordingSet::StreamSegment(int k, const Sink& sink, QString& error) const 
         return true;
     }
     error = segment.path + QStringLiteral(": ") + QString::fromStdString(reader.Error());
+    return false;
+}
+
+QString RecordingSet::Describe(int k, const std::string& reason) const {
+    const Segment& segment = At(k);
+    const QString what = QString::fromStdString(reason);
+    return segment.entry < 0
+               ? segment.path + QStringLiteral(": ") + what
+               : segment.path + QStringLiteral(", ") + segment.name + QStringLiteral(": ") + what;
+}
+
+bool RecordingSet::Access(int k, EntryAccess& access, QString& error) const {
+    const Segment& segment = At(k);
+    if (segment.entry < 0) {
+        access.SetFile(Native(segment.path), segment.size);
+        return true;
+    }
+    ZipReader reader(Native(segment.path));
+    std::string reason = reader.Error();
+    if (reader.IsOpen() && segment.entry < reader.EntryCount() &&
+        access.Locate(reader, Native(segment.path), segment.entry, reason)) {
+        return true;
+    }
+    error = Describe(k, reason);
     return false;
 }
 

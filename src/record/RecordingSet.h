@@ -12,6 +12,7 @@
 
 namespace record {
 
+class EntryAccess;
 class ZipReader;
 
 // An entry's name as the user reads it: stored in UTF-8 or in the writer's GBK.
@@ -47,6 +48,10 @@ public:
     // Segment k piece by piece, without holding it whole.
     using Sink = std::function<void(const uint8_t* bytes, size_t count)>;
     bool StreamSegment(int k, const Sink& sink, QString& error) const;
+    // Prepares access for reading segment k in ranges.
+    bool Access(int k, EntryAccess& access, QString& error) const;
+    // The segment's path and name before a reason, for messages.
+    QString Describe(int k, const std::string& reason) const;
 
 private:
     bool AddArchive(const QString& archive, QString& error);

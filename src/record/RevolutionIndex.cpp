@@ -50,29 +50,40 @@ bool RevolutionIndex::Step() {
     uint64_t packetStart = started ? position : set_.Start(k + 1);
     // Published once the segment was read whole: a damaged entry gives bytes before its fault
     // shows, and they are no revolutions.
-    const bool read = set_.StreamSegment(
-        k,
-        [&](const uint8_t* bytes, size_t count) {
-            if (!started) {
-                const uint8_t* end =
-                    std::find_if(bytes, bytes + count, [](uint8_t b) { return (b & 0x80) != 0; });
-                started = end != bytes + count;
-                if (started)
-                    packetStart = position + static_cast<uint64_t>(end - bytes) + 1;
-            }
-            scanner_.Scan(bytes, count, position,
-                          [&found](uint64_t at, int counter) { found.emplace_back(at, counter); });
-            position += count;
-        },
-        error);
-    if (!read)
+    auto access = std::make_shared<EntryAccess>();
+    std::string reason;
+    bool read = set_.Access(k, *access, error);
+    read =
+        read && access->ReadAll(
+                    [&](const uint8_t* bytes, size_t count) {
+                        if (!started) {
+                            const uint8_t* end = std::find_if(
+                                bytes, bytes + count, [](uint8_t b) { return (b & 0x80) != 0; });
+                            started = end != bytes + count;
+                            if (started)
+                                packetStart = position + static_cast<uint64_t>(end - bytes) + 1;
+                        }
+                        scanner_.Scan(bytes, count, position, [&found](uint64_t at, int counter) {
+                            found.emplace_back(at, counter);
+                        });
+                        position += count;
+                    },
+                    &stop_, reason);
+    if (stop_.load())
+        return false;
+    if (!read) {
         scanner_.Break();
+        if (error.isEmpty())
+            error = set_.Describe(k, reason);
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         packetStarts_.push_back(packetStart);
         if (read) {
             for (const auto& [at, counter] : found) table_.Append(at, counter);
+            accesses_.push_back(std::move(access));
         } else {
+            accesses_.push_back(nullptr);
             problems_ << error;
         }
     }
@@ -117,6 +128,11 @@ uint64_t RevolutionIndex::PacketStart(int k) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return k < static_cast<int>(packetStarts_.size()) ? packetStarts_[static_cast<size_t>(k)]
                                                       : set_.Start(k);
+}
+
+std::shared_ptr<const EntryAccess> RevolutionIndex::Access(int k) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return k < static_cast<int>(accesses_.size()) ? accesses_[static_cast<size_t>(k)] : nullptr;
 }
 
 QStringList RevolutionIndex::Problems() const {

@@ -7,9 +7,11 @@
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "EntryAccess.h"
 #include "RecordingSet.h"
 #include "RevolutionTable.h"
 
@@ -67,6 +69,8 @@ public:
     // Where the first packet beginning in segment k begins, once k was read: a packet split
     // between two segments belongs to the first.
     uint64_t PacketStart(int k) const;
+    // How to read ranges of segment k fast, once it was read; nullptr before or when it failed.
+    std::shared_ptr<const EntryAccess> Access(int k) const;
     // Segments that could not be read, each with its reason; they count as holding nothing.
     QStringList Problems() const;
 
@@ -77,6 +81,7 @@ private:
     mutable std::mutex mutex_;
     RevolutionTable table_;
     std::vector<uint64_t> packetStarts_;
+    std::vector<std::shared_ptr<const EntryAccess>> accesses_;
     QStringList problems_;
     std::atomic<int> indexed_{0};
     std::atomic<uint64_t> scanned_{0};

@@ -8,6 +8,7 @@
 #include <zlib.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -187,6 +188,7 @@ bool ZipReader::List() {
         entry.packedSize = info.compressed_size;
         entry.method = info.compression_method;
         entry.flag = info.flag;
+        entry.crc = static_cast<uint32_t>(info.crc);
         entry.directoryPos = pos.pos_in_zip_directory;
         entry.entryNumber = pos.num_of_file;
         // Stored in local time, as the writer takes it.
@@ -266,6 +268,18 @@ bool ZipReader::Inflate(int index, const Sink& sink) {
         return Fail(what + "checksum mismatch");
     if (closed != UNZ_OK)
         return Fail(what + "damaged data");
+    return true;
+}
+
+bool ZipReader::Locate(int index, uint64_t& dataOffset) {
+    if (Check(index, UINT64_MAX) != Result::Ok)
+        return false;
+    const Entry& entry = entries_[index];
+    unz64_file_pos pos = {entry.directoryPos, entry.entryNumber};
+    if (unzGoToFilePos64(file_, &pos) != UNZ_OK || unzOpenCurrentFile(file_) != UNZ_OK)
+        return Fail("entry " + entry.name + ": damaged local header");
+    dataOffset = unzGetCurrentFileZStreamPos64(file_);
+    unzCloseCurrentFile(file_);
     return true;
 }
 

@@ -55,6 +55,13 @@ public:
     using Sink = std::function<void(const uint8_t* bytes, size_t count)>;
     Result StreamEntry(int index, uint64_t maxBytes, const Sink& sink);
 
+    // Where entry index's packed data begins in the archive, once it passed the checks of
+    // ReadEntry (without a size limit); false with Error() otherwise.
+    bool Locate(int index, uint64_t& dataOffset);
+    uint64_t PackedSize(int index) const { return entries_[index].packedSize; }
+    uint32_t Crc(int index) const { return entries_[index].crc; }
+    bool IsDeflated(int index) const { return entries_[index].method != 0; }
+
     const std::string& Error() const { return error_; }
 
     static constexpr unsigned long kUtf8NameFlag = 1u << 11;
@@ -66,6 +73,7 @@ private:
         uint64_t packedSize = 0;
         unsigned long method = 0;
         unsigned long flag = 0;
+        uint32_t crc = 0;
         uint64_t directoryPos = 0;
         uint64_t entryNumber = 0;
         time_t modified = 0;

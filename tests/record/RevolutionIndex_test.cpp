@@ -36,7 +36,8 @@ TEST(RevolutionIndex, AgreesWithOneDecodeOfTheJoinedStream) {
         const std::vector<ScanPoint> points = DecodeWhole(recorded.stream);
         const std::vector<size_t> markers = MarkerIndices(points);
         ASSERT_GT(markers.size(), 10u);
-        ASSERT_EQ(index.Count(), static_cast<int>(markers.size()));
+        ASSERT_EQ(index.Count(), static_cast<int>(markers.size()))
+            << (index.Problems().isEmpty() ? "" : index.Problems()[0].toStdString());
         const auto* bytes = reinterpret_cast<const uint8_t*>(recorded.stream.constData());
         for (int r = 0; r < index.Count(); ++r) {
             EXPECT_EQ(index.Counter(r), points[markers[r]].distance) << r;
