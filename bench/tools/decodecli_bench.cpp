@@ -1,126 +1,32 @@
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include "Laserencode.h"
-#include "ScannerInterface.h"
-
-extern char** environ;
+#include "AgainstMd5sum.h"
 
 namespace {
 
-constexpr size_t kRecordingBytes = 480'000'000;
-
-// A recording of 4-byte packets as the scanner sends them: a marker and 5760 samples a turn.
-class Recording {
-public:
-    Recording() : path_("/tmp/vyk-decodecli-bench-" + std::to_string(getpid()) + ".bin") {
-        std::ofstream out(path_, std::ios::binary);
-        std::vector<uint8_t> turn;
-        for (int revolution = 0; written_ < kRecordingBytes; ++revolution) {
-            turn.clear();
-            const auto add = [&](const laserencode::Packet4& p) {
-                turn.insert(turn.end(), p.begin(), p.end());
-            };
-            add(laserencode::EncodePacket4(revolution % scanner::kRevolutionCounterModulo,
-                                           scanner::kInfoZeroDegree));
-            for (int angle = 0; angle < scanner::kAnglesPerTurn; ++angle) {
-                const int distance = 1500 + static_cast<int>(400 * std::sin(angle * 0.003)) +
-                                     (angle * 7919 + revolution) % 37;
-                add(laserencode::EncodePacket4(distance, angle));
-            }
-            const size_t take = std::min(turn.size(), kRecordingBytes - written_);
-            out.write(reinterpret_cast<const char*>(turn.data()),
-                      static_cast<std::streamsize>(take));
-            written_ += take;
-        }
-    }
-    ~Recording() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-    size_t written_ = 0;
-};
-
-struct RunResult {
-    double seconds;
-    double peakMegabytes;
-};
-
-// Runs a program with its output to /dev/null; the wall time and its peak resident memory.
-RunResult RunToNull(std::vector<std::string> args) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return {-1, 0};
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return {-1, 0};
-    return {elapsed.count(), usage.ru_maxrss / 1024.0};
-}
-
-// vyk-decode with these arguments before the recording against md5sum on the same file in the
-// same run: the target is at most 6 times md5sum's time and under 100 MB of peak resident memory.
-void CompareWithMd5sum(benchmark::State& state, std::vector<std::string> args) {
-    static const Recording recording;
+// vyk-decode with these arguments before the recording: the target is at most 6 times md5sum's
+// time and under 100 MB of peak resident memory.
+void CompareDecodeWithMd5sum(benchmark::State& state, std::vector<std::string> args) {
+    static const LargeRecording recording("vyk-decodecli-bench");
     args.insert(args.begin(), VYK_DECODE_PATH);
-    args.push_back(recording.path());
-    double md5Seconds = 0;
-    double decodeSeconds = 0;
-    double peak = 0;
-    for (auto _ : state) {
-        const RunResult md5 = RunToNull({"md5sum", recording.path()});
-        const RunResult decode = RunToNull(args);
-        if (md5.seconds < 0 || decode.seconds < 0) {
-            state.SkipWithError("md5sum or vyk-decode failed");
-            return;
-        }
-        state.SetIterationTime(decode.seconds);
-        md5Seconds += md5.seconds;
-        decodeSeconds += decode.seconds;
-        peak = std::max(peak, decode.peakMegabytes);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecordingBytes));
-    state.counters["md5sum_s"] = md5Seconds / state.iterations();
-    state.counters["decode_s"] = decodeSeconds / state.iterations();
-    state.counters["times_md5sum"] = decodeSeconds / md5Seconds;
-    state.counters["peak_rss_MB"] = peak;
+    CompareWithMd5sum(state, recording, args);
 }
 
 void BM_VykDecodeVsMd5sum(benchmark::State& state) {
-    CompareWithMd5sum(state, {});
+    CompareDecodeWithMd5sum(state, {});
 }
 BENCHMARK(BM_VykDecodeVsMd5sum)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
 
 // The recording converted into an MCAP file of LaserScan messages.
 void BM_VykDecodeMcapVsMd5sum(benchmark::State& state) {
     const std::string out = "/tmp/vyk-decodecli-bench-" + std::to_string(getpid()) + ".mcap";
-    CompareWithMd5sum(state, {"--mcap", out});
+    CompareDecodeWithMd5sum(state, {"--mcap", out});
     std::remove(out.c_str());
 }
 BENCHMARK(BM_VykDecodeMcapVsMd5sum)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);

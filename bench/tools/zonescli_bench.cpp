@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "AgainstMd5sum.h"
 #include "IniFile.h"
 #include "SimProcess.h"
 #include "SpawnedProgram.h"
@@ -54,6 +55,33 @@ void BM_ZonesPush(benchmark::State& state) {
     std::remove(ini.c_str());
 }
 BENCHMARK(BM_ZonesPush)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+
+// vyk-zones check of three five-point zones, the most a group holds, over the 480 MB recording:
+// the target is at most 8 times md5sum's time.
+void BM_ZonesCheckVsMd5sum(benchmark::State& state) {
+    const std::string ini = "/tmp/vyk-zonescli-bench-check-" + std::to_string(getpid()) + ".ini";
+    ZoneTable table;
+    for (int o = 0; o < kZoneOutputs; ++o) {
+        ProtectZone& zone = table.zones[ZoneIndex(0, o)];
+        zone.count = 5;
+        zone.IOTCount = 5;
+        const int32_t xs[] = {-300, 300, 350, 0, -350};
+        const int32_t ys[] = {-300, -300, 100, 340, 100};
+        for (int k = 0; k < zone.count; ++k) {
+            zone.x[k] = xs[k] / (o + 1);
+            zone.y[k] = ys[k] / (o + 1);
+        }
+    }
+    IniFile file(QString::fromStdString(ini));
+    if (!StoreZones(file, table)) {
+        state.SkipWithError("cannot write the zones");
+        return;
+    }
+    static const LargeRecording recording("vyk-zonescli-bench");
+    CompareWithMd5sum(state, recording, {VYK_ZONES_PATH, "check", ini});
+    std::remove(ini.c_str());
+}
+BENCHMARK(BM_ZonesCheckVsMd5sum)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
 
 }  // namespace
 
