@@ -181,8 +181,9 @@ void TScanWindow::ConnectActionExecute() {
         const QString device = port_->DevicePath();
         const int error = port_->OpenError();
         port_.reset();
-        prompt_->Message(OpenFailedText(
-            device.isEmpty() ? QStringLiteral("COM%1").arg(portNumber) : device, error));
+        const QString named = device.isEmpty() ? QStringLiteral("COM%1").arg(portNumber) : device;
+        prompt_->Message(QString::fromStdString(
+            OpenFailedText(named.toStdString(), error, OpenFailureStyle::Dialog)));
         DisconnectAction->setEnabled(false);
         ConnectAction->setEnabled(true);
     }

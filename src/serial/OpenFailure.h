@@ -1,11 +1,19 @@
 #pragma once
 
-// What the programs show when a port does not open: the fixed text, then why.
+// What a user is told when a port does not open, from the errno of the open that failed. One
+// wording for the windows' message box, one for a line on a command-line tool's stderr; both
+// give the same advice for a refused permission and a port that another program holds.
 
-#include <QString>
+#include <string>
 
 constexpr char kOpenFailed[] = "Open Serial Port Failed!";
 
-// kOpenFailed, the device and the system's reason for error, with what to do about a missing
-// permission or a port that another program holds.
-QString OpenFailedText(const QString& device, int error);
+enum class OpenFailureStyle {
+    // kOpenFailed, then "DEVICE: " and the system's reason, what to do on a line of its own
+    // (in Chinese, as the windows speak).
+    Dialog,
+    // "DEVICE: reason", what to do in parentheses.
+    Line,
+};
+
+std::string OpenFailedText(const std::string& device, int error, OpenFailureStyle style);

@@ -1,7 +1,5 @@
 #include "CommandLine.h"
 
-#include <cerrno>
-#include <cstring>
 #include <ostream>
 
 namespace cli {
@@ -96,22 +94,6 @@ int UsageError(const Program& program, const std::string& why, std::ostream& err
 
 std::string VersionText(const std::string& name) {
     return name + " " + VYK_VERSION;
-}
-
-std::string OpenFailedReason(const std::string& device, int error) {
-    switch (error) {
-        case ENOENT:
-        case ENODEV:
-            return device + ": no such serial device";
-        case EACCES:
-        case EPERM:
-            return device +
-                   ": permission denied (add yourself to the group dialout and log in again)";
-        case EBUSY:
-            return device + ": in use by another program";
-        default:
-            return device + ": " + std::strerror(error);
-    }
 }
 
 }  // namespace cli

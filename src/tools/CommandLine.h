@@ -1,7 +1,7 @@
 #pragma once
 
 // What every command-line tool shares: its options with --help and --version, whole numbers,
-// the usage line and exit status 2 on bad use, and why a port did not open.
+// the usage line and exit status 2 on bad use.
 
 #include <charconv>
 #include <cmath>
@@ -80,9 +80,5 @@ std::optional<int> Answer(const Program& program, const Parsed& parsed, std::ost
 int UsageError(const Program& program, const std::string& why, std::ostream& err);
 // "NAME VERSION".
 std::string VersionText(const std::string& name);
-
-// Why a port did not open, from the errno of the failed call: "DEVICE: reason", with what to do
-// about a refused permission.
-std::string OpenFailedReason(const std::string& device, int error);
 
 }  // namespace cli

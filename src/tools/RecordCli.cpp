@@ -15,6 +15,7 @@
 
 #include "ComPorts.h"
 #include "CommandLine.h"
+#include "CommandLinePort.h"
 #include "IniFile.h"
 #include "Logfile.h"
 #include "OpenFailure.h"
@@ -101,21 +102,11 @@ public:
             error = errno;
             return false;
         }
-        char definition[64];
-        std::snprintf(definition, sizeof definition, "baud=%d parity=N data=8 stop=1", baud);
-        LineSettings settings;
         CommTimeouts timeouts;
         timeouts.readInterval = kReadGapMs;
         timeouts.readTotalConstant = kSliceMs;
-        if (!device_.GetState(&settings) || !BuildLineSettings(definition, &settings) ||
-            !device_.SetState(settings) || !device_.SetTimeouts(timeouts)) {
-            error = errno;
-            device_.Close();
-            return false;
-        }
-        // What the line held before is not part of the recording, as in the console.
-        device_.Purge();
-        return true;
+        error = cli::SetUpScannerLine(device_, baud, timeouts);
+        return error == 0;
     }
 
     bool IsOpen() const { return device_.IsOpen(); }
@@ -200,7 +191,8 @@ int Record(const Options& options, const QString& device, std::ostream& err) {
     RecordPort port;
     int error = 0;
     if (!port.Open(device, options.baud, error)) {
-        err << "vyk-record: " << Utf8(OpenFailedText(device, error)) << '\n';
+        err << "vyk-record: " << OpenFailedText(Utf8(device), error, OpenFailureStyle::Dialog)
+            << '\n';
         return kPortError;
     }
     record::TLogFile log(QString::fromLocal8Bit(options.name.c_str()),

@@ -16,6 +16,7 @@
 #include "CommBootLine.h"
 #include "CommandLine.h"
 #include "IniFile.h"
+#include "OpenFailure.h"
 #include "ProgressBar.h"
 #include "Tick.h"
 #include "Tquillcomm.h"
@@ -204,7 +205,7 @@ std::string PortFailure(const QuillComm::TQuillComm& comm, int error) {
     const QString path = comm.DevicePath();
     if (path.isEmpty())
         return "no device is mapped to this port";
-    return cli::OpenFailedReason(Utf8(path), error);
+    return OpenFailedText(Utf8(path), error, OpenFailureStyle::Line);
 }
 
 // Refuses an image whose size or CRC is not the one the production line expects.

@@ -1,11 +1,11 @@
 #include "ZonesLink.h"
 
 #include <cerrno>
-#include <cstdio>
 
 #include "ComPorts.h"
-#include "CommandLine.h"
+#include "CommandLinePort.h"
 #include "IniFile.h"
+#include "OpenFailure.h"
 #include "SystemError.h"
 
 namespace zonescli {
@@ -28,25 +28,21 @@ QString PortDevice(const QString& port, const QString& iniPath) {
 bool ZonesLink::Open(const QString& device, int baud, QString& error) {
     if (!device_.Open(device)) {
         error = QStringLiteral("cannot open ") +
-                QString::fromStdString(cli::OpenFailedReason(device.toStdString(), errno));
+                QString::fromStdString(
+                    OpenFailedText(device.toStdString(), errno, OpenFailureStyle::Line));
         return false;
     }
-    char definition[64];
-    std::snprintf(definition, sizeof definition, "baud=%d parity=N data=8 stop=1", baud);
-    LineSettings settings;
     CommTimeouts timeouts;
     timeouts.writeTotalConstant = kWriteTimeoutMs;
-    if (!device_.GetState(&settings) || !BuildLineSettings(definition, &settings) ||
-        !device_.SetState(settings) || !device_.SetTimeouts(timeouts)) {
+    // An old acknowledgement the line held is no answer to us: the set-up drops it.
+    const int failed = cli::SetUpScannerLine(device_, baud, timeouts);
+    if (failed != 0) {
         error = QStringLiteral("cannot set %1 to %2 baud: %3")
                     .arg(device)
                     .arg(baud)
-                    .arg(SystemErrorText(errno));
-        device_.Close();
+                    .arg(SystemErrorText(failed));
         return false;
     }
-    // Whatever the line held before (an old acknowledgement among it) is not an answer to us.
-    device_.Purge();
     return true;
 }
 

@@ -254,7 +254,8 @@ TEST(OpenFailedTextTest, TheSystemsReasonFollowsTheFixedText) {
         {EPERM, "dialout"}, {EBUSY, "已被其他程序占用"},
     };
     for (const auto& c : cases) {
-        const QString text = OpenFailedText("/dev/ttyUSB0", c.error);
+        const QString text = QString::fromStdString(
+            OpenFailedText("/dev/ttyUSB0", c.error, OpenFailureStyle::Dialog));
         EXPECT_TRUE(
             text.startsWith("Open Serial Port Failed!\n/dev/ttyUSB0: " + SystemErrorText(c.error)))
             << text.toStdString();

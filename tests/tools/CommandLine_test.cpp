@@ -6,6 +6,8 @@
 #include <regex>
 #include <sstream>
 
+#include "OpenFailure.h"
+
 namespace {
 
 TEST(CommandLineNumber, TakesWholeNumbersInTheirRangeOnly) {
@@ -120,7 +122,8 @@ TEST(CommandLineOpenFailed, SaysWhyFromTheErrno) {
         {EBUSY, "/dev/ttyUSB7: in use by another program"},
         {EIO, "/dev/ttyUSB7: Input/output error"},
     };
-    for (const auto& c : cases) EXPECT_EQ(cli::OpenFailedReason("/dev/ttyUSB7", c.error), c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(OpenFailedText("/dev/ttyUSB7", c.error, OpenFailureStyle::Line), c.text);
 }
 
 }  // namespace
