@@ -215,6 +215,7 @@ void TfrmVYK10::ConnectTool() {
     // Appended, not rebuilt: a rebuild per received line grew with the log.
     tool_.logAppended = [this](const QString& line) { mmoLog->appendPlainText(line); };
     tool_.logCleared = [this] { mmoLog->clear(); };
+    tool_.later = [this](std::function<void()> run) { QTimer::singleShot(0, this, run); };
     tool_.levelsChanged = [this] {
         for (int o = 0; o < kZoneOutputs; ++o) {
             const bool high = tool_.Editor().Boxes(o).high;
@@ -294,7 +295,7 @@ void TfrmVYK10::PortChanged() {
     link_.SetPort(port_.get());
     // Back after an outage: what was queued meanwhile goes now, an interrupted zone whole.
     if (port_)
-        tool_.Transfer().Reconnected();
+        tool_.Reconnected();
 }
 
 QByteArray TfrmVYK10::ChangeHistoryText() const {

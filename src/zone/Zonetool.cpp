@@ -1,5 +1,6 @@
 #include "Zonetool.h"
 
+#include "Prompt.h"
 #include "ScannerInterface.h"
 #include "TextCodec.h"
 
@@ -19,13 +20,18 @@ QByteArray TypedCommand(const QString& text) {
 
 }  // namespace
 
-TZoneTool::TZoneTool(CommandLink& link, Prompt& prompt)
-    : link_(link), editor_(table_, prompt), transfer_(link) {
+TZoneTool::TZoneTool(CommandLink& link, Prompt& prompt, TZoneTransfer::Clock clock)
+    : link_(link),
+      prompt_(prompt),
+      editor_(table_, prompt),
+      transfer_(link, clock),
+      check_(transfer_, clock) {
     editor_.beforeSave = [this] { transfer_.SendNow(scanner::kCmdMotorStop); };
     editor_.onSaved = [this](int output, int z) {
         if (setZone)
             setZone(output, table_.zones[z]);
         transfer_.QueueZoneCommands(table_, z);
+        check_.Saved(table_, z);
         const int total = transfer_.BeginUpload();
         if (showProgress)
             showProgress(total);
@@ -40,6 +46,10 @@ TZoneTool::TZoneTool(CommandLink& link, Prompt& prompt)
     transfer_.onProgress = [this](int position) {
         if (progressPosition)
             progressPosition(position);
+    };
+    check_.onChecked = [this](const SaveCheckOutcome& outcome, const ZoneTable& sent) {
+        if (!outcome.AllStored())
+            TellNotStored(outcome, sent);
     };
 }
 
@@ -70,7 +80,8 @@ void TZoneTool::PlayClicked() {
 }
 
 void TZoneTool::ReadClicked() {
-    transfer_.SendNow(scanner::kCmdReadSettingsLine);
+    if (transfer_.SendNow(scanner::kCmdReadSettingsLine))
+        check_.ReportAsked();
 }
 
 void TZoneTool::SendClicked(const QString& text) {
@@ -105,7 +116,22 @@ void TZoneTool::Received(const uint8_t* bytes, int count) {
 }
 
 void TZoneTool::Tick() {
+    check_.Tick();
     transfer_.Tick();
+}
+
+void TZoneTool::Reconnected() {
+    transfer_.Reconnected();
+    check_.Reconnected();
+}
+
+void TZoneTool::TellNotStored(const SaveCheckOutcome& outcome, const ZoneTable& sent) {
+    const QString text = SaveCheckText(outcome, sent);
+    const auto tell = [this, text] { prompt_.Message(text, {}, Prompt::Icon::Warning); };
+    if (later)
+        later(tell);
+    else
+        tell();
 }
 
 void TZoneTool::AddLog(const QString& line) {
@@ -121,6 +147,8 @@ void TZoneTool::TakeLine(const char* line, int length, TTextLineAssembler::LineE
         transfer_.Acknowledge();
     AddLog(QString::fromLatin1(line, length));
     const SettingsReply reply = ParseSettingsReply(line, length);
+    if (check_.Take(reply))
+        return;
     if (reply.kind == ReplyKind::ZoneReport) {
         ShowReport(ApplyZoneReport(table_, ZoneReportOf(reply)));
     } else if (reply.kind == ReplyKind::OutputLevels) {

@@ -11,6 +11,7 @@
 #include "Textlines.h"
 #include "Zoneeditor.h"
 #include "Zonereplies.h"
+#include "Zonesavecheck.h"
 #include "Zonetable.h"
 #include "Zonetransfer.h"
 
@@ -24,7 +25,8 @@ public:
     static constexpr int kKeptLogLines = 1000;
     static constexpr int kMaxTypedCommand = 100;
 
-    TZoneTool(CommandLink& link, Prompt& prompt);
+    TZoneTool(CommandLink& link, Prompt& prompt,
+              TZoneTransfer::Clock clock = TZoneTransfer::SteadyMilliseconds);
 
     ZoneTable& Table() { return table_; }
     TZoneEditor& Editor() { return editor_; }
@@ -47,6 +49,10 @@ public:
     void Received(const uint8_t* bytes, int count);
     // Every timer tick, after the received data.
     void Tick();
+    // The port is back after an outage.
+    void Reconnected();
+    // A save's read-back has not ended yet.
+    bool Checking() const { return check_.Busy(); }
 
     // The graph's zone slot 0..2, then a redraw.
     std::function<void(int slot, const ProtectZone& zone)> setZone;
@@ -60,6 +66,9 @@ public:
     std::function<void()> logCleared;
     // The level boxes of the shown group changed: output levels were read back.
     std::function<void()> levelsChanged;
+    // Runs the message of a save's read-back once the timer's tick is over, so that its modal
+    // loop does not run ticks inside the tick; at once when unset.
+    std::function<void(std::function<void()>)> later;
 
 private:
     void AddLog(const QString& line);
@@ -68,11 +77,14 @@ private:
     void TakeLine(const char* line, int length, TTextLineAssembler::LineEnd end);
     void ShowReport(const ZoneReportOutcome& outcome);
     void Draw(int z);
+    void TellNotStored(const SaveCheckOutcome& outcome, const ZoneTable& sent);
 
     CommandLink& link_;
+    Prompt& prompt_;
     ZoneTable table_;
     TZoneEditor editor_;
     TZoneTransfer transfer_;
+    TZoneSaveCheck check_;
     TTextLineAssembler assembler_;
     QStringList log_;
 };

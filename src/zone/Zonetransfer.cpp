@@ -47,12 +47,13 @@ bool TZoneTransfer::ForceOutput(const QString& rateText) {
     return true;
 }
 
-void TZoneTransfer::SendNow(const QByteArray& command) {
+bool TZoneTransfer::SendNow(const QByteArray& command) {
     if (!link_.IsOpen())
-        return;
+        return false;
     link_.Send(command);
     ++directAcksOwed_;
-    directAckSteps_ = kDirectAckSteps;
+    directUntil_ = clock_() + kLateAnswerMs;
+    return true;
 }
 
 void TZoneTransfer::Tick() {
@@ -67,8 +68,8 @@ void TZoneTransfer::Tick() {
 void TZoneTransfer::SendStep() {
     if (!link_.IsOpen())
         return;
-    // A scanner that never answers the commands sent at once delays the queue by one repeat.
-    if (directAckSteps_ > 0 && --directAckSteps_ == 0)
+    // A scanner that never answers the commands sent at once holds the queue for a while.
+    if (!DirectAnswerOwed())
         directAcksOwed_ = 0;
     if (queue_.Empty())
         return;
@@ -96,17 +97,21 @@ void TZoneTransfer::Advance() {
         onProgress(uploadTotal_ - queue_.PendingCommands());
 }
 
+bool TZoneTransfer::DirectAnswerOwed() const {
+    return directAcksOwed_ > 0 && clock_() < directUntil_;
+}
+
 bool TZoneTransfer::Holding() const {
-    return lateAnswersOwed_ > 0 && clock_() < lateUntil_;
+    return (lateAnswersOwed_ > 0 && clock_() < lateUntil_) || DirectAnswerOwed();
 }
 
 void TZoneTransfer::Acknowledge() {
-    if (directAcksOwed_ > 0) {
+    if (DirectAnswerOwed()) {
         --directAcksOwed_;
         return;
     }
     // An answer to an earlier copy of a line already acknowledged.
-    if (Holding() || (ackReceived_ && lateAnswersOwed_ > 0)) {
+    if ((lateAnswersOwed_ > 0 && clock_() < lateUntil_) || (ackReceived_ && lateAnswersOwed_ > 0)) {
         --lateAnswersOwed_;
         return;
     }
@@ -126,5 +131,4 @@ void TZoneTransfer::Reconnected() {
     headSends_ = 0;
     lateAnswersOwed_ = 0;
     directAcksOwed_ = 0;
-    directAckSteps_ = 0;
 }

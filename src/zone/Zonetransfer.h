@@ -23,10 +23,10 @@ class TZoneTransfer {
 public:
     // The zone tool runs one send step every 32 ticks of its timer.
     static constexpr int kTicksPerStep = 32;
-    // How many send steps an "ok" that may answer a command sent at once stays expected.
-    static constexpr int kDirectAckSteps = 2;
-    // How long after a command's last copy went out its answer may still come.
-    static constexpr int64_t kLateAnswerMs = 2000;
+    // How long after a command's last copy, or a command sent at once, went out its answer may
+    // still come: the window's port writes only after the read in progress and hands a short
+    // answer on after its 1 s between bytes, around the scanner's own delay.
+    static constexpr int64_t kLateAnswerMs = 3500;
 
     // Milliseconds of a steady clock.
     using Clock = std::function<int64_t()>;
@@ -49,15 +49,17 @@ public:
     bool ForceOutput(const QString& rateText);
 
     // A command sent at once, outside the queue (motor, read-back, typed text). The scanner may
-    // answer it with "ok", which must not pass for the head's acknowledgement.
-    void SendNow(const QByteArray& command);
+    // answer it with "ok", which must not pass for the head's acknowledgement, so no new head
+    // goes out until that answer came or can no longer come. False while the port is away.
+    bool SendNow(const QByteArray& command);
 
     // Timer tick: a send step on every 32nd.
     void Tick();
     // Advances past an acknowledged head, then sends the head, unless answers to earlier copies
     // of the line before may still come (Holding).
     void SendStep();
-    // The head waits for late answers to the line before it, which must not acknowledge it.
+    // The head waits for late answers to the line before it or to commands sent at once,
+    // which must not acknowledge it.
     bool Holding() const;
 
     // A received line that ends in "ok".
@@ -77,6 +79,7 @@ public:
 
 private:
     void Advance();
+    bool DirectAnswerOwed() const;
 
     CommandLink& link_;
     Clock clock_;
@@ -92,5 +95,5 @@ private:
     // Lines of the head's zone (from its "#IOL") already acknowledged.
     int doneOfGroup_ = 0;
     int directAcksOwed_ = 0;
-    int directAckSteps_ = 0;
+    int64_t directUntil_ = 0;
 };

@@ -12,6 +12,7 @@
 
 #include "IniFile.h"
 #include "PtyPair.h"
+#include "SimLog.h"
 #include "SimProcess.h"
 #include "SmallTmpfs.h"
 #include "Zonecommands.h"
@@ -86,36 +87,6 @@ void ExpectSameZones(const ZoneTable& a, const ZoneTable& b) {
             EXPECT_EQ(a.zones[z].y[k], b.zones[z].y[k]) << "zone " << z << " y" << k;
         }
     }
-}
-
-// The command lines the simulator's log shows it received, in order.
-std::vector<std::string> ReceivedLines(const QByteArray& log) {
-    std::vector<std::string> lines;
-    for (const QByteArray& entry : log.split('\n')) {
-        const int mark = entry.indexOf(" < ");
-        if (mark >= 0)
-            lines.push_back(entry.mid(mark + 3).toStdString());
-    }
-    return lines;
-}
-
-// The command lines the simulator carried out, in order, each repeat right after a line
-// counted once: what it received less what it dropped or did not store.
-std::vector<std::string> StoredLines(const QByteArray& log) {
-    std::vector<std::string> received;
-    for (const QByteArray& entry : log.split('\n')) {
-        const int mark = entry.indexOf(" < ");
-        if (mark >= 0)
-            received.push_back(entry.mid(mark + 3).toStdString());
-        else if (entry.endsWith("* dropped") || entry.endsWith("* not stored"))
-            received.pop_back();
-    }
-    std::vector<std::string> stored;
-    for (const std::string& line : received) {
-        if (stored.empty() || stored.back() != line)
-            stored.push_back(line);
-    }
-    return stored;
 }
 
 std::vector<std::string> DryRunLines(const std::string& out) {

@@ -20,6 +20,7 @@
 #include "Process.h"
 #include "PtyPair.h"
 #include "ScriptedPrompt.h"
+#include "SimLog.h"
 #include "SimProcess.h"
 #include "SystemMenu.h"
 #include "Vykgraph.h"
@@ -234,6 +235,59 @@ TEST(ZoneWindowLive, OutputTurnsRedWhileTheObjectIsInTheZoneAndGreenWhenItLeaves
     EXPECT_TRUE(waitFor(false)) << "the object never left";
     EXPECT_EQ(w.Graph()->OutputState() & 6, 0) << "outputs 2 and 3 have no zone";
     w.close();
+}
+
+// Nothing checked what the scanner stored after a save. Against a scanner that answers late and
+// loses a line the polygon is stored whole and nothing is shown; one that answers the points
+// without storing them brings the message naming what it lacks.
+TEST(ZoneWindowLive, ASaveIsReadBackAndWhatTheScannerDidNotStoreIsShown) {
+    const struct {
+        std::vector<std::string> faults;
+        const char* message;
+    } cases[] = {
+        {{"--slow-ack", "3", "--drop-ack", "4"}, ""},
+        {{"--forget-point", "1"},
+         "读回的区域设置与发送的不一致:\n区域0(第一组 区域保护IO输出1) 点数: 发送 5, 读回 0"},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("sim.log");
+        std::vector<std::string> args = {"--model", "vyk05", "--log", log.toStdString()};
+        args.insert(args.end(), c.faults.begin(), c.faults.end());
+        SimProcess sim(args);
+        ASSERT_FALSE(sim.Path().empty());
+        ScriptedPrompt prompt;
+        ZoneToolOptions options;
+        options.iniPath = dir.filePath("VYK-05.ini");
+        options.prompt = &prompt;
+        EXPECT_TRUE(IniFile(options.iniPath)
+                        .WriteString("Ports", "COM1", QString::fromStdString(sim.Path())));
+        TfrmVYK10 w(options);
+        w.resize(1110, 751);
+        w.show();
+        AnswerPortDialog("COM1", true);
+        ASSERT_TRUE(w.FormShow());
+        const char* points[] = {"0", "100", "100", "100", "100", "-50", "-20", "-90", "-80", "10"};
+        for (int i = 0; i < ZoneBoxes::kCoordinates; ++i)
+            w.outputs[0].coordinate[i]->setText(points[i]);
+        w.outputs[0].sensitivity->setText("7");
+        w.outputs[0].save->click();
+        Pump(90000, [&] {
+            return w.Tool().Transfer().PendingCommands() == 0 && !w.Tool().Checking();
+        });
+        Pump(300, [] { return false; });  // the message waits for the end of the timer's tick
+        EXPECT_EQ(prompt.MessageTexts().join('|').toStdString(), c.message);
+        if (*c.message == 0) {
+            QFile file(log);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(StoredLines(file.readAll()),
+                      (std::vector<std::string>{"#SF 0", "#IOL 0", "#SPR 28677,6553600",
+                                                "#SPR 28693,6553700", "#SPR 28709,4291690596",
+                                                "#SPR 28725,4289134572", "#SPR 28741,720816",
+                                                "#SU", "#RS"}));
+        }
+        w.close();
+    }
 }
 
 }  // namespace

@@ -66,9 +66,91 @@ TEST_F(ZoneToolTest, ASaveStopsTheMotorDrawsTheZoneAndSendsItsLines) {
     AnswerAll();
     EXPECT_EQ(link.sent,
               (QByteArrayList{"#SF 0\r\n", "#IOL 16\r\n", "#SPR 21507,6553600\r\n",
-                              "#SPR 21523,6553700\r\n", "#SPR 21539,4291690596\r\n", "#SU\r\n"}));
+                              "#SPR 21523,6553700\r\n", "#SPR 21539,4291690596\r\n", "#SU\r\n",
+                              "#RS\r\n"}));
     EXPECT_EQ(progress, (std::vector<int>{-5, 1, 2, 3, 4, 5}));
     EXPECT_TRUE(tool.Log().contains("#SPR 21523,6553700"));
+}
+
+// Nothing checked what the scanner stored. A read-back sent in the tick of a queued line would
+// replace it in the port's one send buffer, and answers taken before it went out would be
+// compared as the scanner's zones.
+TEST(ZoneToolSaveCheck, TheReadBackAfterASaveTellsWhatTheScannerDidNotStore) {
+    const QByteArray triangle =
+        "#RSPR,4,3,5,6553600\r\n#RSPR,4,3,261,6553700\r\n#RSPR,4,3,517,4291690596\r\n";
+    QByteArray others;
+    for (int z = 0; z < kZoneCount; ++z) {
+        if (z != 4)
+            others += "#RSPR," + QByteArray::number(z) + ",0,0,0\r\n";
+    }
+    const QByteArray levels = "#RSOL,12,16\r\n";
+    const QString header = "读回的区域设置与发送的不一致:\n";
+    const QString zone4 = "区域4(第二组 区域保护IO输出2)";
+    const struct {
+        const char* what;
+        QByteArray beforeReadBack;  // right after the last line's answer
+        QByteArray afterReadBack;
+        QStringList messages;
+    } cases[] = {
+        {"all stored", {}, others + triangle + levels, {}},
+        {"a changed point and levels",
+         {},
+         others + QByteArray(triangle).replace("6553700", "6553701") + "#RSOL,12,0\r\n",
+         {header + zone4 + " B点X坐标: 发送 100, 读回 101\n输出电平: 发送 16, 读回 0"}},
+        {"a point left out",
+         {},
+         others + QByteArray(triangle).replace("#RSPR,4,3,261,6553700\r\n", "") + levels,
+         {header + zone4 + " B点 未读回"}},
+        {"a report before the read-back went out",
+         others + triangle + levels,
+         {},
+         {header + zone4 + " 未读回\n输出电平 未读回"}},
+    };
+    for (const auto& c : cases) {
+        RecordingLink link;
+        ScriptedPrompt prompt;
+        int64_t now = 0;  // the window's 30 ms a tick
+        TZoneTool tool(link, prompt, [&now] { return now; });
+        tool.cbbRectIndexChange(1);
+        ZoneBoxes& boxes = tool.Editor().Boxes(1);
+        const char* values[] = {"0", "100", "100", "100", "100", "-50"};
+        for (int i = 0; i < 6; ++i) boxes.coordinate[i] = values[i];
+        boxes.sensitivity = "5";
+        boxes.high = true;
+        tool.SaveClicked(1);
+        const auto feed = [&tool](const QByteArray& bytes) {
+            tool.Received(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                          static_cast<int>(bytes.size()));
+        };
+        feed("#SF ok\r\n");
+        int lastQueuedTick = -1, readBackTick = -1;
+        for (int tick = 0; tick < 16 * TZoneTransfer::kTicksPerStep; ++tick) {
+            const qsizetype before = link.sent.size();
+            now += 30;
+            tool.Tick();
+            ASSERT_LE(link.sent.size() - before, 1) << c.what << ": two sends in tick " << tick;
+            if (link.sent.size() == before)
+                continue;
+            if (link.sent.back() == "#RS\r\n") {
+                readBackTick = tick;
+                EXPECT_EQ(tool.Transfer().PendingCommands(), 0) << c.what;
+                feed(c.afterReadBack);
+                continue;
+            }
+            lastQueuedTick = tick;
+            feed("#XX ok\r\n");
+            if (link.sent.back() == "#SU\r\n")
+                feed(c.beforeReadBack);
+        }
+        EXPECT_EQ(link.sent.count("#RS\r\n"), 1) << c.what;
+        // After the send step that took the last line's answer.
+        EXPECT_GT(readBackTick, lastQueuedTick + TZoneTransfer::kTicksPerStep) << c.what;
+        EXPECT_EQ(prompt.MessageTexts(), c.messages) << c.what;
+        // What the user saved stays in the model and the boxes, to be saved again.
+        EXPECT_EQ(tool.Table().zones[4].x[1], 100) << c.what;
+        EXPECT_EQ(tool.Table().IOLevel, 16) << c.what;
+        EXPECT_EQ(boxes.coordinate[2], "100") << c.what;
+    }
 }
 
 TEST_F(ZoneToolTest, ARefusedSaveSendsOnlyTheMotorStop) {
