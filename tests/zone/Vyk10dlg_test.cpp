@@ -272,9 +272,8 @@ TEST(ZoneWindowLive, ASaveIsReadBackAndWhatTheScannerDidNotStoreIsShown) {
             w.outputs[0].coordinate[i]->setText(points[i]);
         w.outputs[0].sensitivity->setText("7");
         w.outputs[0].save->click();
-        Pump(90000, [&] {
-            return w.Tool().Transfer().PendingCommands() == 0 && !w.Tool().Checking();
-        });
+        Pump(90000,
+             [&] { return w.Tool().Transfer().PendingCommands() == 0 && !w.Tool().Checking(); });
         Pump(300, [] { return false; });  // the message waits for the end of the timer's tick
         EXPECT_EQ(prompt.MessageTexts().join('|').toStdString(), c.message);
         if (*c.message == 0) {
@@ -283,8 +282,8 @@ TEST(ZoneWindowLive, ASaveIsReadBackAndWhatTheScannerDidNotStoreIsShown) {
             EXPECT_EQ(StoredLines(file.readAll()),
                       (std::vector<std::string>{"#SF 0", "#IOL 0", "#SPR 28677,6553600",
                                                 "#SPR 28693,6553700", "#SPR 28709,4291690596",
-                                                "#SPR 28725,4289134572", "#SPR 28741,720816",
-                                                "#SU", "#RS"}));
+                                                "#SPR 28725,4289134572", "#SPR 28741,720816", "#SU",
+                                                "#RS"}));
         }
         w.close();
     }

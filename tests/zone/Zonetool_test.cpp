@@ -64,10 +64,9 @@ TEST_F(ZoneToolTest, ASaveStopsTheMotorDrawsTheZoneAndSendsItsLines) {
     EXPECT_EQ(progress, std::vector<int>{-5});
     Feed("#SF ok\r\n");
     AnswerAll();
-    EXPECT_EQ(link.sent,
-              (QByteArrayList{"#SF 0\r\n", "#IOL 16\r\n", "#SPR 21507,6553600\r\n",
-                              "#SPR 21523,6553700\r\n", "#SPR 21539,4291690596\r\n", "#SU\r\n",
-                              "#RS\r\n"}));
+    EXPECT_EQ(link.sent, (QByteArrayList{"#SF 0\r\n", "#IOL 16\r\n", "#SPR 21507,6553600\r\n",
+                                         "#SPR 21523,6553700\r\n", "#SPR 21539,4291690596\r\n",
+                                         "#SU\r\n", "#RS\r\n"}));
     EXPECT_EQ(progress, (std::vector<int>{-5, 1, 2, 3, 4, 5}));
     EXPECT_TRUE(tool.Log().contains("#SPR 21523,6553700"));
 }
