@@ -158,6 +158,8 @@ TEST_F(ArchiveInput, MalformedArchivesGiveOneLineAndExitOne) {
         {"zip bomb", patched(22, &bomb, 4), "sizes disagree"},
         {"named ../x", patched(30, "../x", 4), "outside"},
     };
+    // The folder above is shared with other programs; only a file this test makes counts.
+    const bool aboveExisted = std::filesystem::exists(folder_ + "/../x");
     for (const auto& c : cases) {
         Write("bad.zip", c.bytes);
         const Output r = Decode({Path("bad.zip")});
@@ -167,7 +169,7 @@ TEST_F(ArchiveInput, MalformedArchivesGiveOneLineAndExitOne) {
         EXPECT_NE(r.err.find(c.problem), std::string::npos) << c.what << ": " << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(Path("x")));
-    EXPECT_FALSE(std::filesystem::exists(folder_ + "/../x"));
+    EXPECT_EQ(std::filesystem::exists(folder_ + "/../x"), aboveExisted);
 }
 
 }  // namespace

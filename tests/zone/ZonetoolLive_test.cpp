@@ -80,7 +80,7 @@ protected:
         progressPosition = 0;
         tool.SaveClicked(output);
         ASSERT_TRUE(RunUntil(
-            [this] { return tool.Transfer().PendingCommands() == 0 && !tool.Checking(); }, 30));
+            [this] { return tool.Transfer().PendingCommands() == 0 && !tool.Checking(); }, 120));
         // The progress window closes once its position reaches the maximum.
         EXPECT_EQ(progressPosition, progressMaximum);
     }
