@@ -101,8 +101,12 @@ bool TZoneTransfer::DirectAnswerOwed() const {
     return directAcksOwed_ > 0 && clock_() < directUntil_;
 }
 
+bool TZoneTransfer::LateAnswerOwed() const {
+    return lateAnswersOwed_ > 0 && clock_() < lateUntil_;
+}
+
 bool TZoneTransfer::Holding() const {
-    return (lateAnswersOwed_ > 0 && clock_() < lateUntil_) || DirectAnswerOwed();
+    return LateAnswerOwed() || DirectAnswerOwed();
 }
 
 void TZoneTransfer::Acknowledge() {
@@ -111,7 +115,7 @@ void TZoneTransfer::Acknowledge() {
         return;
     }
     // An answer to an earlier copy of a line already acknowledged.
-    if ((lateAnswersOwed_ > 0 && clock_() < lateUntil_) || (ackReceived_ && lateAnswersOwed_ > 0)) {
+    if (LateAnswerOwed() || (ackReceived_ && lateAnswersOwed_ > 0)) {
         --lateAnswersOwed_;
         return;
     }

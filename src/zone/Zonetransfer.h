@@ -80,6 +80,8 @@ public:
 private:
     void Advance();
     bool DirectAnswerOwed() const;
+    // An answer to an earlier copy of the line before may still come.
+    bool LateAnswerOwed() const;
 
     CommandLink& link_;
     Clock clock_;

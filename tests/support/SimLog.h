@@ -3,16 +3,24 @@
 // What the simulator's --log tells of the command lines it got.
 
 #include <QByteArray>
+#include <optional>
 #include <string>
 #include <vector>
+
+// The command line a log entry tells was received; none for other entries.
+inline std::optional<std::string> ReceivedLine(const QByteArray& entry) {
+    const int mark = entry.indexOf(" < ");
+    if (mark < 0)
+        return std::nullopt;
+    return entry.mid(mark + 3).toStdString();
+}
 
 // The command lines received, in order.
 inline std::vector<std::string> ReceivedLines(const QByteArray& log) {
     std::vector<std::string> lines;
     for (const QByteArray& entry : log.split('\n')) {
-        const int mark = entry.indexOf(" < ");
-        if (mark >= 0)
-            lines.push_back(entry.mid(mark + 3).toStdString());
+        if (auto line = ReceivedLine(entry))
+            lines.push_back(std::move(*line));
     }
     return lines;
 }
@@ -22,10 +30,10 @@ inline std::vector<std::string> ReceivedLines(const QByteArray& log) {
 inline std::vector<std::string> StoredLines(const QByteArray& log) {
     std::vector<std::string> received;
     for (const QByteArray& entry : log.split('\n')) {
-        const int mark = entry.indexOf(" < ");
-        if (mark >= 0)
-            received.push_back(entry.mid(mark + 3).toStdString());
-        else if (entry.endsWith("* dropped") || entry.endsWith("* not stored"))
+        if (auto line = ReceivedLine(entry))
+            received.push_back(std::move(*line));
+        else if (!received.empty() &&
+                 (entry.endsWith("* dropped") || entry.endsWith("* not stored")))
             received.pop_back();
     }
     std::vector<std::string> stored;
