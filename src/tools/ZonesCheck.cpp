@@ -8,6 +8,7 @@
 #include "DecodeCli.h"
 #include "LaserScanMcap.h"
 #include "ProgressBar.h"
+#include "ScanFeed.h"
 #include "ScannerInterface.h"
 #include "Zonehit.h"
 #include "ZonesCli.h"
@@ -27,94 +28,50 @@ std::string Seconds(double seconds, int decimals) {
     return text;
 }
 
-std::string RevolutionText(const std::optional<TrippingRevolution>& r) {
-    return r ? std::to_string(r->index) + " at " + Seconds(r->seconds, 3) + " s" : "-";
+// When the revolution's opening marker came, from the recording's first byte.
+double SecondsOf(const TrippingRevolution& r, int baud) {
+    return static_cast<double>(record::LaserScanMcap::StampOf(0, r.bytePosition, baud)) /
+           kNanosecondsPerSecond;
 }
 
-std::string RevolutionJson(const std::optional<TrippingRevolution>& r) {
+std::string RevolutionText(const std::optional<TrippingRevolution>& r, int baud) {
+    return r ? std::to_string(r->index) + " at " + Seconds(SecondsOf(*r, baud), 3) + " s" : "-";
+}
+
+std::string RevolutionJson(const std::optional<TrippingRevolution>& r, int baud) {
     if (!r)
         return "null";
     return "{\"revolution\": " + std::to_string(r->index) +
-           ", \"time_s\": " + Seconds(r->seconds, 6) + "}";
+           ", \"time_s\": " + Seconds(SecondsOf(*r, baud), 6) + "}";
 }
 
-// The zones that exist, of one group (0..3) or of all when group is -1.
-std::vector<int> ZonesToCheck(const ZoneTable& table, int group) {
-    std::vector<int> zones;
-    for (int z = 0; z < kZoneCount; ++z) {
-        if ((group < 0 || z / kZoneOutputs == group) &&
-            table.zones[z].count >= vykgraph::kSectorZone) {
-            zones.push_back(z);
-        }
+// The stream's revolutions into the tally.
+class TallyReceiver : public decodecli::ScanReceiver {
+public:
+    explicit TallyReceiver(ZoneTally& tally) : tally_(tally) {}
+    bool Marker(uint64_t bytePosition) override {
+        tally_.Marker(bytePosition);
+        return true;
     }
-    return zones;
-}
+    void Sample(int angle, int32_t distance) override { tally_.Sample(angle, distance); }
+
+private:
+    ZoneTally& tally_;
+};
 
 }  // namespace
 
-ZoneTally::ZoneTally(const ZoneTable& table, const std::vector<int>& zones, int baud)
-    : baud_(baud) {
-    for (const int z : zones) {
-        Followed followed;
-        followed.zone = table.zones[z];
-        followed.summary.zone = z;
-        followed_.push_back(followed);
-    }
-}
-
-bool ZoneTally::Marker(uint64_t bytePosition) {
-    if (open_)
-        CloseRevolution();
-    open_ = true;
-    openedAt_ = bytePosition;
-    return true;
-}
-
-void ZoneTally::Sample(int angle, int32_t distance) {
-    if (!open_ || angle >= scanner::kInfoFirst || distance < 1)
-        return;
-    const vykgraph::ZoneSample sample = vykgraph::MakeZoneSample(distance, angle);
-    for (Followed& f : followed_) f.hits += vykgraph::InZone(f.zone, sample);
-}
-
-void ZoneTally::CloseRevolution() {
-    const TrippingRevolution revolution{
-        revolutions_, static_cast<double>(record::LaserScanMcap::StampOf(0, openedAt_, baud_)) /
-                          kNanosecondsPerSecond};
-    for (Followed& f : followed_) {
-        ZoneSummary& s = f.summary;
-        ++s.revolutions;
-        s.maxHits = std::max(s.maxHits, f.hits);
-        if (vykgraph::ZoneTrips(f.zone, f.hits)) {
-            ++s.tripped;
-            if (!s.first)
-                s.first = revolution;
-            s.last = revolution;
-            s.longestRun = std::max(s.longestRun, ++f.run);
-        } else {
-            f.run = 0;
-        }
-        f.hits = 0;
-    }
-    ++revolutions_;
-}
-
-std::vector<ZoneSummary> ZoneTally::Summaries() const {
-    std::vector<ZoneSummary> summaries;
-    for (const Followed& f : followed_) summaries.push_back(f.summary);
-    return summaries;
-}
-
-std::string SummaryText(const ZoneSummary& s, const ZoneTable& table) {
+std::string SummaryText(const ZoneSummary& s, const ZoneTable& table, int baud) {
     return "group " + std::to_string(s.zone / kZoneOutputs + 1) + " output " +
            std::to_string(s.zone % kZoneOutputs + 1) + " " + ShapeName(table.zones[s.zone]) +
            ": revolutions " + std::to_string(s.revolutions) + ", tripped " +
            std::to_string(s.tripped) + ", max hits " + std::to_string(s.maxHits) + ", first " +
-           RevolutionText(s.first) + ", last " + RevolutionText(s.last) + ", longest run " +
-           std::to_string(s.longestRun);
+           RevolutionText(s.first, baud) + ", last " + RevolutionText(s.last, baud) +
+           ", longest run " + std::to_string(s.longestRun);
 }
 
-std::string SummaryJson(const std::vector<ZoneSummary>& summaries, const ZoneTable& table) {
+std::string SummaryJson(const std::vector<ZoneSummary>& summaries, const ZoneTable& table,
+                        int baud) {
     std::string json = "{\"zones\": [";
     for (size_t i = 0; i < summaries.size(); ++i) {
         const ZoneSummary& s = summaries[i];
@@ -125,8 +82,8 @@ std::string SummaryJson(const std::vector<ZoneSummary>& summaries, const ZoneTab
                 "\", \"revolutions\": " + std::to_string(s.revolutions) +
                 ", \"tripped\": " + std::to_string(s.tripped) +
                 ", \"max_hits\": " + std::to_string(s.maxHits) +
-                ", \"first\": " + RevolutionJson(s.first) +
-                ", \"last\": " + RevolutionJson(s.last) +
+                ", \"first\": " + RevolutionJson(s.first, baud) +
+                ", \"last\": " + RevolutionJson(s.last, baud) +
                 ", \"longest_run\": " + std::to_string(s.longestRun) + "}";
     }
     json += summaries.empty() ? "]}" : "\n]}";
@@ -135,9 +92,10 @@ std::string SummaryJson(const std::vector<ZoneSummary>& summaries, const ZoneTab
 
 int Check(const Options& options, const ZoneTable& table, std::ostream& out, std::ostream& err) {
     const int baud = options.baudGiven ? options.baud : scanner::kConsoleBaud;
-    const std::vector<int> zones = ZonesToCheck(table, options.group - 1);
-    ZoneTally tally(table, zones, baud);
-    decodecli::ScanFeed feed(scanner::kDefaultDistanceLimit, tally);
+    const std::vector<int> zones = ExistingZones(table, options.group - 1);
+    ZoneTally tally(table, zones);
+    TallyReceiver receiver(tally);
+    decodecli::ScanFeed feed(scanner::kDefaultDistanceLimit, receiver);
     ProgressBar progress(err, isatty(STDERR_FILENO) == 1);
     std::string error;
     const bool read = decodecli::FeedInput(options.recording, feed, progress, error);
@@ -156,9 +114,9 @@ int Check(const Options& options, const ZoneTable& table, std::ostream& out, std
         err << "vyk-zones: " << options.iniFile << " holds no zone to check\n";
     const std::vector<ZoneSummary> summaries = tally.Summaries();
     if (options.json) {
-        out << SummaryJson(summaries, table) << '\n';
+        out << SummaryJson(summaries, table, baud) << '\n';
     } else {
-        for (const ZoneSummary& s : summaries) out << SummaryText(s, table) << '\n';
+        for (const ZoneSummary& s : summaries) out << SummaryText(s, table, baud) << '\n';
     }
     out.flush();
     if (!out) {

@@ -18,10 +18,11 @@
 #include "IniFile.h"
 #include "Laserencode.h"
 #include "ScannerInterface.h"
-#include "SimProcess.h"
+#include "SimRecording.h"
 #include "SpawnedProgram.h"
 #include "StreamDecoder.h"
 #include "Vykgraph.h"
+#include "ZoneShapes.h"
 #include "ZonesCli.h"
 
 namespace {
@@ -38,27 +39,6 @@ Result RunCli(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = zonescli::Run(args, out, err);
     return {code, out.str(), err.str()};
-}
-
-ProtectZone Polygon(std::initializer_list<int> corners, int sensitivity) {
-    ProtectZone zone{};
-    zone.count = static_cast<uint8_t>(corners.size() / 2);
-    zone.IOTCount = static_cast<uint8_t>(sensitivity);
-    int k = 0;
-    for (auto c = corners.begin(); c != corners.end(); c += 2, ++k) {
-        zone.x[k] = c[0];
-        zone.y[k] = c[1];
-    }
-    return zone;
-}
-
-ProtectZone Sector(int radius, int halfAngle, int sensitivity) {
-    ProtectZone zone{};
-    zone.count = 2;
-    zone.IOTCount = static_cast<uint8_t>(sensitivity);
-    zone.x[0] = radius;
-    zone.y[0] = halfAngle;
-    return zone;
 }
 
 bool WriteZones(const QString& path, const ZoneTable& table) {
@@ -242,14 +222,7 @@ protected:
     static void SetUpTestSuite() {
         graphtest::EnsureGuiApp();
         folder = new QTemporaryDir;
-        SimProcess sim({"--model", "vyk05"});
-        ASSERT_FALSE(sim.Path().empty());
-        // The moving object walks in from the left at 0.5 m/s: six seconds take it across.
-        SpawnedProgram record({VYK_RECORD_PATH, "--baud", "115200", "--duration", "6", sim.Path(),
-                               folder->filePath("run").toStdString()},
-                              true);
-        const std::string said = record.ReadAll(30);
-        ASSERT_EQ(record.WaitExit(10), 0) << said;
+        ASSERT_TRUE(RecordZoneScanner(VYK_RECORD_PATH, folder->filePath("run").toStdString()));
     }
     static void TearDownTestSuite() {
         delete folder;
