@@ -13,21 +13,6 @@
 
 namespace {
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
 // A name beside target that nobody else has, opened for writing; -1 with errno on failure.
 int CreateBeside(const QByteArray& target, unsigned mode, QByteArray& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -61,31 +46,69 @@ WriteResult WriteResult::Failed(int errorCode) {
     return Failed(SystemErrorText(errorCode));
 }
 
-WriteResult ReplaceFile(const QString& path, const QByteArray& bytes, LinkRule links,
-                        unsigned newFileMode) {
+WriteResult ReplacingFile::Open(const QString& path, LinkRule links, unsigned newFileMode) {
+    Discard();
     const QFileInfo info(path);
     const bool follow = links == LinkRule::ReplaceTarget && info.isSymLink();
-    const QByteArray target = QFile::encodeName(follow ? info.symLinkTarget() : path);
-    QByteArray aside;
-    const int fd = CreateBeside(target, newFileMode, aside);
-    if (fd < 0)
+    target_ = QFile::encodeName(follow ? info.symLinkTarget() : path);
+    fd_ = CreateBeside(target_, newFileMode, aside_);
+    if (fd_ < 0)
         return WriteResult::Failed(errno);
     struct stat old = {};
-    const bool keepMode = lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
-    bool ok = (!keepMode || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, bytes) &&
-              fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
+    const bool keepMode = lstat(target_.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    if (keepMode && fchmod(fd_, old.st_mode & 07777) != 0)
+        return Fail(errno);
+    return {};
+}
+
+WriteResult ReplacingFile::Write(const char* bytes, size_t count) {
+    if (fd_ < 0)
+        return WriteResult::Failed(EBADF);
+    while (count > 0) {
+        const ssize_t n = write(fd_, bytes, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Fail(errno);
+        bytes += n;
+        count -= static_cast<size_t>(n);
     }
-    if (ok && rename(aside.constData(), target.constData()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        unlink(aside.constData());
+    return {};
+}
+
+WriteResult ReplacingFile::Commit() {
+    if (fd_ < 0)
+        return WriteResult::Failed(EBADF);
+    if (fsync(fd_) != 0)
+        return Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0 || rename(aside_.constData(), target_.constData()) != 0) {
+        const int error = errno;
+        unlink(aside_.constData());
         return WriteResult::Failed(error);
     }
-    return SyncFolder(target) ? WriteResult{} : WriteResult::Failed(errno);
+    return SyncFolder(target_) ? WriteResult{} : WriteResult::Failed(errno);
+}
+
+void ReplacingFile::Discard() {
+    if (fd_ < 0)
+        return;
+    close(fd_);
+    fd_ = -1;
+    unlink(aside_.constData());
+}
+
+WriteResult ReplacingFile::Fail(int error) {
+    Discard();
+    return WriteResult::Failed(error);
+}
+
+WriteResult ReplaceFile(const QString& path, const QByteArray& bytes, LinkRule links,
+                        unsigned newFileMode) {
+    ReplacingFile file;
+    WriteResult result = file.Open(path, links, newFileMode);
+    if (result)
+        result = file.Write(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return result ? file.Commit() : result;
 }

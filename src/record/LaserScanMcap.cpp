@@ -1,5 +1,9 @@
 #include "LaserScanMcap.h"
 
+#include <algorithm>
+
+#include "ZipArchive.h"
+
 namespace record {
 namespace {
 
@@ -51,6 +55,18 @@ uint64_t LaserScanMcap::StampOf(uint64_t start, uint64_t position, int baud) {
     const uint64_t bits = position * kBitsPerByte;
     const uint64_t rate = static_cast<uint64_t>(baud);
     return start + bits / rate * kNanosecondsPerSecond + bits % rate * kNanosecondsPerSecond / rate;
+}
+
+uint64_t LaserScanMcap::EstimatedStart(const std::string& path, bool archive, int baud) {
+    if (!archive)
+        return 0;
+    ZipReader reader(path);
+    if (!reader.IsOpen() || reader.EntryCount() == 0)
+        return 0;
+    const uint64_t end =
+        static_cast<uint64_t>(std::max<time_t>(reader.ModifiedTime(0), 0)) * kNanosecondsPerSecond;
+    const uint64_t duration = StampOf(0, reader.DeclaredSize(0), baud);
+    return end > duration ? end - duration : 0;
 }
 
 }  // namespace record

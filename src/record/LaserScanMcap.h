@@ -10,6 +10,7 @@
 
 #include "LaserScan.h"
 #include "McapWriter.h"
+#include "ScanFeed.h"
 #include "ScannerInterface.h"
 
 namespace record {
@@ -25,13 +26,13 @@ struct LaserScanMcapOptions {
     int baud = scanner::kConsoleBaud;  // ten bits a byte on the line
 };
 
-class LaserScanMcap {
+class LaserScanMcap : public ScanReceiver {
 public:
     bool Open(const std::string& path, const LaserScanMcapOptions& options);
     // A 0-degree marker at this byte of the stream: the revolution it closes becomes a message.
-    bool Marker(uint64_t bytePosition);
+    bool Marker(uint64_t bytePosition) override;
     // A measurement in stream order; those before the first marker belong to no revolution.
-    void Sample(int angle, int32_t distance) {
+    void Sample(int angle, int32_t distance) override {
         if (open_)
             scan_->Add(angle, distance);
     }
@@ -45,6 +46,9 @@ public:
 
     // Nanoseconds since the epoch of the stream's byte at position.
     static uint64_t StampOf(uint64_t start, uint64_t position, int baud);
+    // The nanoseconds since the epoch of the stream's first byte as the file tells it: the first
+    // archive entry's modification time less its duration at the byte rate; 0 for a raw file.
+    static uint64_t EstimatedStart(const std::string& path, bool archive, int baud);
 
 private:
     LaserScanMcapOptions options_;

@@ -27,7 +27,7 @@ bool IsArchive(const std::string& path) {
            record::LooksLikeZip(head, sizeof head);
 }
 
-bool FeedArchive(const std::string& path, StreamSink& sink, ProgressBar& progress,
+bool FeedArchive(const std::string& path, record::StreamSink& sink, ProgressBar& progress,
                  std::string& error) {
     record::ZipReader reader(path);
     if (!reader.IsOpen()) {

@@ -16,7 +16,7 @@ bool IsArchive(const std::string& path);
 
 // Feeds every entry to the sink as FeedInput does a plain stream. Returns false with the
 // problem (a damaged archive, a refused entry) in error.
-bool FeedArchive(const std::string& path, StreamSink& sink, ProgressBar& progress,
+bool FeedArchive(const std::string& path, record::StreamSink& sink, ProgressBar& progress,
                  std::string& error);
 
 }  // namespace decodecli

@@ -78,7 +78,7 @@ bool ParseStart(const std::string& text, uint64_t& nanoseconds) {
 }
 
 // CSV output: each entry is decoded as a buffer of its own.
-class CsvSink : public StreamSink {
+class CsvSink : public record::StreamSink {
 public:
     CsvSink(RecordFeed& decoder, const CsvWriter& output) : decoder_(decoder), output_(output) {}
     void Append(const uint8_t* bytes, size_t count) override { decoder_.Append(bytes, count); }
@@ -92,7 +92,7 @@ private:
 
 }  // namespace
 
-bool FeedInput(const std::string& path, StreamSink& sink, ProgressBar& progress,
+bool FeedInput(const std::string& path, record::StreamSink& sink, ProgressBar& progress,
                std::string& error) {
     const bool standardInput = path == "-";
     const std::unique_ptr<FILE, int (*)(FILE*)> opened(

@@ -35,7 +35,7 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsageError = 2 };
 // it was read, and stops early once the output has failed. It is opened and read once, so a
 // pipe loses nothing: a plain stream is one entry, a ZIP archive (a file, never a pipe) one
 // entry per archive entry. Returns false with the reason when the input cannot be read.
-bool FeedInput(const std::string& path, StreamSink& sink, ProgressBar& progress,
+bool FeedInput(const std::string& path, record::StreamSink& sink, ProgressBar& progress,
                std::string& error);
 
 // The link's figures as vyk-decode prints them, one "name: value" line each.

@@ -2,7 +2,6 @@
 
 #include <signal.h>
 #include <unistd.h>
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <ostream>
@@ -10,12 +9,10 @@
 #include "ArchiveInput.h"
 #include "LaserScanMcap.h"
 #include "ScanFeed.h"
-#include "ZipArchive.h"
 
 namespace decodecli {
 namespace {
 
-constexpr uint64_t kNanosecondsPerSecond = 1000000000;
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
 char unfinished[4096];  // the file to remove when a signal ends the conversion
@@ -59,30 +56,7 @@ private:
     bool installed_ = false;
 };
 
-// Each revolution the feed closes becomes a message.
-class McapScans : public ScanReceiver {
-public:
-    explicit McapScans(record::LaserScanMcap& mcap) : mcap_(mcap) {}
-    bool Marker(uint64_t bytePosition) override { return mcap_.Marker(bytePosition); }
-    void Sample(int angle, int32_t distance) override { mcap_.Sample(angle, distance); }
-
-private:
-    record::LaserScanMcap& mcap_;
-};
-
 }  // namespace
-
-uint64_t EstimatedStart(const std::string& path, bool archive, int baud) {
-    if (!archive)
-        return 0;
-    record::ZipReader reader(path);
-    if (!reader.IsOpen() || reader.EntryCount() == 0)
-        return 0;
-    const uint64_t end =
-        static_cast<uint64_t>(std::max<time_t>(reader.ModifiedTime(0), 0)) * kNanosecondsPerSecond;
-    const uint64_t duration = record::LaserScanMcap::StampOf(0, reader.DeclaredSize(0), baud);
-    return end > duration ? end - duration : 0;
-}
 
 int ConvertToMcap(const Options& options, std::ostream& err, bool showProgress) {
     const bool archive = IsArchive(options.file);
@@ -91,16 +65,16 @@ int ConvertToMcap(const Options& options, std::ostream& err, bool showProgress) 
     scan.distanceLimit = options.distanceLimit;
     scan.frameId = options.frame;
     scan.baud = options.baud;
-    scan.start =
-        options.haveStart ? options.start : EstimatedStart(options.file, archive, options.baud);
+    scan.start = options.haveStart
+                     ? options.start
+                     : record::LaserScanMcap::EstimatedStart(options.file, archive, options.baud);
     record::LaserScanMcap mcap;
     if (!mcap.Open(options.mcap, scan)) {
         err << "vyk-decode: " << mcap.Error() << '\n';
         return kFileError;
     }
     const InterruptCleanup cleanup(mcap.TemporaryPath());
-    McapScans scans(mcap);
-    ScanFeed feed(options.distanceLimit, scans);
+    record::ScanFeed feed(options.distanceLimit, mcap);
     ProgressBar progress(err, showProgress);
     std::string error;
     const bool read = FeedInput(options.file, feed, progress, error);

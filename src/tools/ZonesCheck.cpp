@@ -46,7 +46,7 @@ std::string RevolutionJson(const std::optional<TrippingRevolution>& r, int baud)
 }
 
 // The stream's revolutions into the tally.
-class TallyReceiver : public decodecli::ScanReceiver {
+class TallyReceiver : public record::ScanReceiver {
 public:
     explicit TallyReceiver(ZoneTally& tally) : tally_(tally) {}
     bool Marker(uint64_t bytePosition) override {
@@ -95,7 +95,7 @@ int Check(const Options& options, const ZoneTable& table, std::ostream& out, std
     const std::vector<int> zones = ExistingZones(table, options.group - 1);
     ZoneTally tally(table, zones);
     TallyReceiver receiver(tally);
-    decodecli::ScanFeed feed(scanner::kDefaultDistanceLimit, receiver);
+    record::ScanFeed feed(scanner::kDefaultDistanceLimit, receiver);
     ProgressBar progress(err, isatty(STDERR_FILENO) == 1);
     std::string error;
     const bool read = decodecli::FeedInput(options.recording, feed, progress, error);

@@ -10,7 +10,7 @@ namespace {
 constexpr uint64_t kPublishEvery = 100;
 
 // The stream's revolutions into the tally, until the summary is stopped.
-class TallyFeed : public decodecli::ScanReceiver {
+class TallyFeed : public record::ScanReceiver {
 public:
     TallyFeed(ZoneTally& tally, const std::atomic<bool>& stop, std::function<void()> publish)
         : tally_(tally), stop_(stop), publish_(std::move(publish)) {}
@@ -76,7 +76,7 @@ void ZoneRecordingSummary::Run(const ZoneTable& table, const std::vector<int>& z
     ZoneTally tally(table, zones);
     TallyFeed receiver(tally, stop_, [&] { Publish(tally, false, QString()); });
     // The segments as one stream, decoded as vyk-zones check decodes a recording.
-    decodecli::ScanFeed feed(distanceLimit_, receiver);
+    record::ScanFeed feed(distanceLimit_, receiver);
     for (int k = 0; k < set_.SegmentCount(); ++k) {
         record::EntryAccess access;
         QString error;

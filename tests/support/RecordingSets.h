@@ -4,6 +4,7 @@
 // by the console's own recorder in chunks as the acquisition loop hands them over.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <string>
@@ -13,6 +14,7 @@
 #include "Logfile.h"
 #include "ScanStream.h"
 #include "ScannerInterface.h"
+#include "ZipArchive.h"
 
 // At least bytes of the stream of a scanner sending packets of packetBytes bytes.
 inline QByteArray SimulatedStream(size_t bytes, int packetBytes = 4, uint32_t seed = 7) {
@@ -69,4 +71,15 @@ inline QByteArray Joined(const record::RecordingSet& set) {
                           static_cast<qsizetype>(bytes.size()));
     }
     return joined;
+}
+
+// All but the last tail bytes of the stream recorded into base.Zip, and the tail left beside it
+// as the segment file a crash leaves: the last segment of the set is a plain file.
+inline void RecordWithLeftover(const QString& base, const QByteArray& stream, int segmentLimit,
+                               qsizetype tail) {
+    Record(base, stream.left(stream.size() - tail), segmentLimit);
+    record::ZipReader reader(QFile::encodeName(base + ".Zip").toStdString());
+    QFile leftover(record::SegmentName(base, reader.EntryCount()));
+    if (leftover.open(QIODevice::WriteOnly))
+        leftover.write(stream.right(tail));
 }

@@ -234,7 +234,7 @@ protected:
     // The zone tool's revolutions of the recording: the live loop's decoder over all its bytes,
     // each revolution between two markers drawn on its own.
     static std::vector<std::vector<ScanPoint>> Revolutions() {
-        struct Collect : decodecli::StreamSink {
+        struct Collect : record::StreamSink {
             void Append(const uint8_t* b, size_t n) override {
                 bytes.insert(bytes.end(), b, b + n);
             }

@@ -1,8 +1,8 @@
 #pragma once
 
-// vyk-decode's use of the stream decoder: records go into an array of the feed's own and from
-// there to a sink, exactly as one DecodeStream call over each whole buffer would write them
-// into one zeroed array.
+// The stream decoder as vyk-decode and the recording's exports use it: records go into an array of
+// the feed's own and from there to a sink, exactly as one DecodeStream call over each whole buffer
+// would write them into one zeroed array.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,11 @@
 #pragma once
 
-// Where vyk-decode's input goes: the bytes of a file, or of each archive entry in turn.
+// Where a recording's bytes go: the bytes of a file, or of each archive entry in turn.
 
 #include <cstddef>
 #include <cstdint>
 
-namespace decodecli {
+namespace record {
 
 class StreamSink {
 public:
@@ -17,4 +17,4 @@ public:
     virtual bool Failed() const = 0;
 };
 
-}  // namespace decodecli
+}  // namespace record

@@ -3,7 +3,7 @@
 #include "Lasernode.h"
 #include "ScannerInterface.h"
 
-namespace decodecli {
+namespace record {
 namespace {
 
 constexpr uint8_t kEndMark = 0x80;
@@ -11,11 +11,12 @@ constexpr size_t kLongestPacket = 5;
 
 }  // namespace
 
-ScanFeed::ScanFeed(int32_t distanceLimit, ScanReceiver& receiver)
+ScanFeed::ScanFeed(int32_t distanceLimit, ScanReceiver& receiver, uint64_t position)
     : distanceLimit_(distanceLimit),
       receiver_(receiver),
       decoder_(distanceLimit, 0,
-               [this](const ScanPoint* records, size_t count) { Take(records, count); }) {}
+               [this](const ScanPoint* records, size_t count) { Take(records, count); }),
+      position_(position) {}
 
 void ScanFeed::Append(const uint8_t* bytes, size_t count) {
     size_t run = 0;        // the first byte not yet given to the decoder
@@ -105,4 +106,4 @@ void ScanFeed::Take(const ScanPoint* records, size_t count) {
     }
 }
 
-}  // namespace decodecli
+}  // namespace record

@@ -1,7 +1,8 @@
 #pragma once
 
 // A recording's scan, all its entries as one continuous stream, as the revolutions between its
-// 0-degree markers: for vyk-decode --mcap and vyk-zones check.
+// 0-degree markers: for the MCAP and CSV exports of the console and vyk-decode, and for
+// vyk-zones check.
 
 #include <cstdint>
 #include <deque>
@@ -10,7 +11,7 @@
 #include "RecordFeed.h"
 #include "StreamSink.h"
 
-namespace decodecli {
+namespace record {
 
 // Where a ScanFeed's records go, in stream order.
 class ScanReceiver {
@@ -28,7 +29,10 @@ public:
 // bearing, is never taken for a sample.
 class ScanFeed : public StreamSink {
 public:
-    ScanFeed(int32_t distanceLimit, ScanReceiver& receiver);
+    // position: where in the stream the first byte given begins, which must be right after an
+    // end mark (or the stream's start), where the decode of what follows does not depend on
+    // what came before.
+    ScanFeed(int32_t distanceLimit, ScanReceiver& receiver, uint64_t position = 0);
 
     void Append(const uint8_t* bytes, size_t count) override;
     void EndEntry() override {}  // entries run on: a packet split between two is decoded whole
@@ -52,4 +56,4 @@ private:
     bool failed_ = false;
 };
 
-}  // namespace decodecli
+}  // namespace record
