@@ -44,6 +44,9 @@ public:
     void GrowRowScale(int row);
     void SetDisplayFilter(bool enabled);
     void SetZone(int slot, const ProtectZone& zone);
+    // A replay tries the zones as drawn: an output is active when its zone trips in the drawn
+    // revolution, and the recording's own outputs, once it gave any, are shown beside.
+    void SetOutputsFromZones(bool fromZones);
 
     // Read-only view of the state, for the owners' status texts and for tests.
     GraphProgram Program() const { return program_; }
@@ -57,6 +60,7 @@ public:
     int TimeZoom() const { return timeZoom_; }
     int ReferenceAngle() const { return referenceAngle_; }
     int OutputState() const { return outputState_; }
+    bool OutputActive(int slot) const;
     bool DisplayFilter() const { return displayFilter_; }
     const ProtectZone& Zone(int slot) const { return zones_[slot]; }
     const vykgraph::TViewState& ViewState() const { return *shared_; }
@@ -100,6 +104,7 @@ private:
     void CountZoneHits(int distance, int angle, double sine, double cosine);
     void DrawZones(int start, int end);
     void DrawZoneIndicator(int slot);
+    void DrawRecordedIndicator(int slot);
     void DrawGroupIndicator();
 
     GraphProgram program_;
@@ -128,6 +133,8 @@ private:
     bool displayFilter_ = false;
     vykgraph::FilterState filter_;
     int outputState_ = 0;
+    bool outputsFromZones_ = false;
+    bool outputSeen_ = false;  // an info point 5770 was met since SetOutputsFromZones
 
     vykgraph::GraphCanvas plotCanvas_;
     vykgraph::GraphCanvas targetCanvas_;

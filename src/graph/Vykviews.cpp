@@ -122,6 +122,7 @@ void TVykGraph::DrawCircleView(const ScanPoint* points, int count) {
         if (IsInfo(p.angle)) {
             if (!IsConsole() && p.angle == scanner::kInfoT1) {
                 outputState_ = p.distance;
+                outputSeen_ = true;
             }
             continue;
         }

@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kGroupShift = 6;
 constexpr int kBoxWidth = 100;
+// The recording's own outputs, right of the group box.
+constexpr int kRecordedLeft = 171;
+constexpr int kRecordedWidth = 50;
 
 // A hand-edited record may claim more corners than it holds: only five are drawn.
 int Corners(const ProtectZone& zone) {
@@ -23,6 +26,18 @@ bool Active(int outputState, int slot) {
 }
 
 }  // namespace
+
+void TVykGraph::SetOutputsFromZones(bool fromZones) {
+    outputsFromZones_ = fromZones;
+    outputSeen_ = false;
+}
+
+bool TVykGraph::OutputActive(int slot) const {
+    if (zones_[slot].count <= 1)
+        return false;
+    return outputsFromZones_ ? ZoneTrips(zones_[slot], zoneHits_[slot])
+                             : Active(outputState_, slot);
+}
 
 void TVykGraph::CountZoneHits(int distance, int angle, double sine, double cosine) {
     const ZoneSample sample = MakeZoneSample(distance, angle, sine, cosine);
@@ -41,7 +56,7 @@ void TVykGraph::DrawZones(int start, int end) {
         if (zone.count <= 1) {
             continue;
         }
-        c.penColor = Active(outputState_, z) ? colours::kRed : colours::kGreen;
+        c.penColor = OutputActive(z) ? colours::kRed : colours::kGreen;
         if (zone.count == kSectorZone) {
             const int R = TruncPixel(zone.x[0] * scale);
             const float alpha = static_cast<float>(zone.y[0] * kPi / 180);
@@ -74,6 +89,9 @@ void TVykGraph::DrawZones(int start, int end) {
     }
     for (int z = 0; z < kZoneSlots; ++z) {
         DrawZoneIndicator(z);
+        if (outputsFromZones_ && outputSeen_) {
+            DrawRecordedIndicator(z);
+        }
     }
     DrawGroupIndicator();
 }
@@ -94,11 +112,20 @@ void DrawIndicatorBox(GraphCanvas& c, int left, int top, int right, int bottom,
 
 void TVykGraph::DrawZoneIndicator(int slot) {
     const int h = layout_.plotHeight;
-    const bool red = Active(outputState_, slot) && zones_[slot].count > 1;
-    const QColor& colour = red ? colours::kRed : colours::kGreen;
+    const QColor& colour = OutputActive(slot) ? colours::kRed : colours::kGreen;
     const int left = kBoxWidth * slot;
     DrawIndicatorBox(plotCanvas_, left + 1, h - 30, left + 101, h - 1, colour);
     DrawLabel(plotCanvas_, left + 26, h - 22, FormatText("区域保护%d", slot + 1), colours::kWhite,
+              colour);
+}
+
+void TVykGraph::DrawRecordedIndicator(int slot) {
+    const int h = layout_.plotHeight;
+    // The recording's scanner had zones of its own: its output shows whether this slot has one.
+    const QColor& colour = Active(outputState_, slot) ? colours::kRed : colours::kGreen;
+    const int left = kRecordedLeft + kRecordedWidth * slot;
+    DrawIndicatorBox(plotCanvas_, left, h - 60, left + kRecordedWidth - 2, h - 31, colour);
+    DrawLabel(plotCanvas_, left + 4, h - 52, FormatText("记录%d", slot + 1), colours::kWhite,
               colour);
 }
 

@@ -1,5 +1,7 @@
 #include "Zonesummary.h"
 
+#include <algorithm>
+
 #include "EntryAccess.h"
 #include "RecordingSet.h"
 #include "ScanFeed.h"
@@ -30,6 +32,11 @@ private:
     uint64_t markers_ = 0;
 };
 
+bool SameZone(const ProtectZone& a, const ProtectZone& b) {
+    return a.count == b.count && a.IOTCount == b.IOTCount && std::equal(a.x, a.x + a.kPairs, b.x) &&
+           std::equal(a.y, a.y + a.kPairs, b.y);
+}
+
 }  // namespace
 
 QString ZoneSummaryText(const ZoneSummary& summary) {
@@ -48,9 +55,19 @@ ZoneRecordingSummary::~ZoneRecordingSummary() {
 
 void ZoneRecordingSummary::Start(const ZoneTable& table, const std::vector<int>& zones) {
     Stop();
+    followed_.reset();
     Publish(ZoneTally(table, zones), false, QString());
     stop_.store(false);
     worker_ = std::thread([this, table, zones] { Run(table, zones); });
+}
+
+void ZoneRecordingSummary::Follow(const ZoneTable& table, int group) {
+    std::array<ProtectZone, kZoneOutputs> zones;
+    for (int o = 0; o < kZoneOutputs; ++o) zones[o] = table.zones[ZoneIndex(group, o)];
+    if (followed_ && std::equal(zones.begin(), zones.end(), followed_->begin(), SameZone))
+        return;
+    Start(table, ExistingZones(table, group));
+    followed_ = zones;
 }
 
 void ZoneRecordingSummary::Stop() {

@@ -5,9 +5,11 @@
 // a zone is edited.
 
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -32,6 +34,9 @@ public:
     // going is stopped first, and what it counted is gone.
     void Start(const ZoneTable& table, const std::vector<int>& zones);
     void Stop();
+    // Tries the zones of group (0..3) unless they are those tried already: asked at every
+    // redraw of a replay, only a changed zone starts the count again.
+    void Follow(const ZoneTable& table, int group);
 
     struct Progress {
         std::vector<ZoneSummary> zones;  // over the revolutions checked so far
@@ -47,6 +52,7 @@ private:
     void Publish(const ZoneTally& tally, bool done, const QString& error);
 
     const record::RecordingSet& set_;
+    std::optional<std::array<ProtectZone, kZoneOutputs>> followed_;
     const int32_t distanceLimit_;
     mutable std::mutex mutex_;
     Progress progress_;

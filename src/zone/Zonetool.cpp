@@ -30,11 +30,13 @@ TZoneTool::TZoneTool(CommandLink& link, Prompt& prompt, TZoneTransfer::Clock clo
     editor_.onSaved = [this](int output, int z) {
         if (setZone)
             setZone(output, table_.zones[z]);
-        transfer_.QueueZoneCommands(table_, z);
-        check_.Saved(table_, z);
-        const int total = transfer_.BeginUpload();
-        if (showProgress)
-            showProgress(total);
+        if (!replaying_) {
+            transfer_.QueueZoneCommands(table_, z);
+            check_.Saved(table_, z);
+            const int total = transfer_.BeginUpload();
+            if (showProgress)
+                showProgress(total);
+        }
         if (redraw)
             redraw();
     };

@@ -53,6 +53,10 @@ public:
     void Reconnected();
     // A save's read-back has not ended yet.
     bool Checking() const { return check_.Busy(); }
+    // While a recording is replayed there is no scanner to write: a save changes the zones
+    // drawn and tried on the recording, queues nothing for later and opens no progress window.
+    void SetReplaying(bool replaying) { replaying_ = replaying; }
+    bool Replaying() const { return replaying_; }
 
     // The graph's zone slot 0..2, then a redraw.
     std::function<void(int slot, const ProtectZone& zone)> setZone;
@@ -87,4 +91,5 @@ private:
     TZoneSaveCheck check_;
     TTextLineAssembler assembler_;
     QStringList log_;
+    bool replaying_ = false;
 };

@@ -149,6 +149,48 @@ TEST_F(ZoneOverlayTest, ActiveOutputWithoutAZoneStaysGreenAndStatePersists) {
     EXPECT_EQ(Rgb(graph.Plot(), 5, h - 5), graphtest::kRed);
 }
 
+// A replay tries the zones being edited: the outputs are the zones' own verdict on the drawn
+// revolution, and the recording's outputs go beside them once it gave any.
+TEST_F(ZoneOverlayTest, ReplayOutputsFollowTheZonesWithTheRecordedOnesBeside) {
+    graph.SetOutputsFromZones(true);
+    ProtectZone twoHits = Square(100);
+    twoHits.IOTCount = 2;
+    graph.SetZone(0, twoHits);
+    graph.SetZone(1, Square(150));  // sensitivity 0 counts as 1
+    const QImage& plot = graph.Plot();
+    const int recorded[] = {171, 221, 271};
+
+    Draw(Revolution(1, {Sample(0, 50)}));
+    struct Box {
+        int x;
+        QRgb colour;
+    } oneHit[] = {{5, graphtest::kGreen}, {105, graphtest::kRed}, {205, graphtest::kGreen}};
+    for (const Box& box : oneHit) EXPECT_EQ(Rgb(plot, box.x, h - 5), box.colour) << box.x;
+    EXPECT_EQ(Rgb(plot, cx + 50, cy - 100), graphtest::kGreen);
+    EXPECT_EQ(Rgb(plot, cx + 50, cy - 150), graphtest::kRed);
+    for (const int x : recorded) {
+        EXPECT_NE(Rgb(plot, x + 10, h - 40), graphtest::kRed) << "no recorded outputs yet";
+        EXPECT_NE(Rgb(plot, x + 10, h - 40), graphtest::kGreen);
+    }
+
+    // The recording's scanner had outputs 1 and 3 active, a zone of its own in slot 3.
+    Draw(Revolution(2, {Sample(0, 50), Sample(0, 60), Sample(scanner::kInfoT1, 0x45)}));
+    EXPECT_EQ(Rgb(plot, 5, h - 5), graphtest::kRed);
+    EXPECT_EQ(Rgb(plot, 105, h - 5), graphtest::kRed);
+    EXPECT_EQ(Rgb(plot, 205, h - 5), graphtest::kGreen);
+    const QRgb expected[] = {graphtest::kRed, graphtest::kGreen, graphtest::kRed};
+    for (int z = 0; z < 3; ++z) EXPECT_EQ(Rgb(plot, recorded[z] + 46, h - 33), expected[z]) << z;
+    EXPECT_TRUE(LabelAt(recorded[0] + 4, h - 52, "记录1", colours::kRed));
+    EXPECT_TRUE(LabelAt(26, h - 52, "当前输入第 2 组", colours::kTeal));
+
+    // Live again: the scanner's outputs colour the boxes, and none go beside them.
+    graph.SetOutputsFromZones(false);
+    Draw(Revolution(3, {Sample(0, 50), Sample(scanner::kInfoT1, 0x02)}));
+    EXPECT_EQ(Rgb(plot, 5, h - 5), graphtest::kGreen);
+    EXPECT_EQ(Rgb(plot, 105, h - 5), graphtest::kRed);
+    EXPECT_NE(Rgb(plot, recorded[1] + 46, h - 33), graphtest::kGreen);
+}
+
 TEST_F(ZoneOverlayTest, LabelsShowCountsOnlyForLongEnoughRevolutions) {
     // A half circle: its label sits at the left end, on the x axis.
     graph.SetZone(0, Sector(200, 90));

@@ -136,9 +136,18 @@ TEST_F(ZoneSummaryOnSimulator, AnEditedZoneStartsTheCountAgain) {
     ExpectSame(progress.zones, Checked(after));
     EXPECT_EQ(progress.zones[0].tripped, 0u);
 
-    // And again after a finished count: the zone back in the walk trips again.
-    summary.Start(before, ExistingZones(before, 0));
-    EXPECT_GT(Finished(summary).zones[0].tripped, 5u);
+    // The window asks at every redraw: the same zones go on, a changed one starts again.
+    summary.Follow(before, 0);
+    EXPECT_GT(Finished(summary).zones[0].tripped, 5u) << "back in the walk";
+    summary.Follow(before, 0);
+    EXPECT_TRUE(summary.Current().done) << "nothing changed";
+    ZoneTable lessSensitive = before;
+    lessSensitive.zones[ZoneIndex(0, 0)].IOTCount = 200;
+    summary.Follow(lessSensitive, 0);
+    EXPECT_EQ(summary.Current().zones[0].revolutions, 0u);
+    EXPECT_EQ(Finished(summary).zones[0].tripped, 0u);
+    summary.Follow(lessSensitive, 1);
+    EXPECT_TRUE(Finished(summary).zones.empty()) << "group 2 has no zone";
 }
 
 // A recording that went away after it was opened once ended the count as if it held nothing.

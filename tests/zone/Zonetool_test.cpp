@@ -71,6 +71,25 @@ TEST_F(ZoneToolTest, ASaveStopsTheMotorDrawsTheZoneAndSendsItsLines) {
     EXPECT_TRUE(tool.Log().contains("#SPR 21523,6553700"));
 }
 
+TEST_F(ZoneToolTest, ASaveDuringAReplayChangesTheZoneAndLeavesNothingForTheScanner) {
+    link.open = false;
+    tool.SetReplaying(true);
+    TypeTriangle(0);
+    tool.SaveClicked(0);
+    EXPECT_EQ(drawn, QStringList{"0:3"});
+    EXPECT_EQ(redraws, 1);
+    EXPECT_EQ(tool.Table().zones[0].count, 3);
+    EXPECT_TRUE(progress.empty()) << "no transfer to wait for";
+    EXPECT_EQ(tool.Transfer().PendingCommands(), 0);
+
+    // Back to live: the zones tried on the recording are not written behind the user's back.
+    tool.SetReplaying(false);
+    link.open = true;
+    tool.Reconnected();
+    AnswerAll();
+    EXPECT_TRUE(link.sent.isEmpty()) << link.sent.join().toStdString();
+}
+
 // Nothing checked what the scanner stored. A read-back sent in the tick of a queued line would
 // replace it in the port's one send buffer, and answers taken before it went out would be
 // compared as the scanner's zones.
