@@ -53,9 +53,13 @@ QString ExportText(const ScanPoint* points, int count) {
     int end = 0;
     if (!FindExportRange(points, count, start, end))
         return {};
+    return RevolutionText(points + start, end - start);
+}
+
+QString RevolutionText(const ScanPoint* points, int count) {
     QString rows;
     int rowCount = 0;
-    for (int i = start; i < end; ++i) {
+    for (int i = 0; i < count; ++i) {
         if (!Exported(points[i]))
             continue;
         rows += Row(points[i]);
@@ -90,10 +94,11 @@ WriteResult ReplaceOwnFile(const QString& path, const QByteArray& bytes) {
     return ReplaceFile(path, bytes, LinkRule::ReplaceName, 0600);
 }
 
-ExportOutcome ExportScan(const ScanPoint* points, int count,
-                         const std::function<bool(const QString&)>& open) {
+namespace {
+
+// The text in the locale's encoding, written and handed to open.
+ExportOutcome WriteExport(const QString& text, const std::function<bool(const QString&)>& open) {
     ExportOutcome outcome;
-    const QString text = ExportText(points, count);
     if (text.isEmpty())
         return outcome;
     QStringEncoder encoder(QStringConverter::System);
@@ -107,6 +112,18 @@ ExportOutcome ExportScan(const ScanPoint* points, int count,
     open(outcome.path);
     outcome.result = ExportResult::Opened;
     return outcome;
+}
+
+}  // namespace
+
+ExportOutcome ExportScan(const ScanPoint* points, int count,
+                         const std::function<bool(const QString&)>& open) {
+    return WriteExport(ExportText(points, count), open);
+}
+
+ExportOutcome ExportRevolution(const ScanPoint* samples, int count,
+                               const std::function<bool(const QString&)>& open) {
+    return WriteExport(RevolutionText(samples, count), open);
 }
 
 QString ExportFailedText(const ExportOutcome& outcome) {

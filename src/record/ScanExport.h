@@ -20,6 +20,8 @@ bool FindExportRange(const ScanPoint* points, int count, int& start, int& end);
 
 // The file's text (CR LF lines) of the exported samples; empty when none has a distance.
 QString ExportText(const ScanPoint* points, int count);
+// The same of one revolution given whole, such as a replay shows it.
+QString RevolutionText(const ScanPoint* samples, int count);
 
 // QDir::tempPath() + "/vykdata.txt".
 QString ExportPath();
@@ -40,6 +42,9 @@ struct ExportOutcome {
 // The whole export: text in the locale's encoding, written and handed to open.
 ExportOutcome ExportScan(const ScanPoint* points, int count,
                          const std::function<bool(const QString&)>& open);
+// The export of one revolution given whole; the last of a recording has no closing marker.
+ExportOutcome ExportRevolution(const ScanPoint* samples, int count,
+                               const std::function<bool(const QString&)>& open);
 
 // The message of an export that could not be written.
 QString ExportFailedText(const ExportOutcome& outcome);

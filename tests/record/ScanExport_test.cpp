@@ -124,6 +124,30 @@ TEST(ExportText, NothingWithoutARevolutionOrWithoutADistanceInIt) {
     EXPECT_TRUE(record::ExportText(nullptr, 0).isEmpty());
 }
 
+// A replay's revolution, from its marker to the next one, or to the recording's end for the
+// last: searched for markers after index 0 like the point buffer, the last gave nothing.
+TEST(RevolutionText, EveryMeasuredSampleOfTheRevolutionGivenWhole) {
+    const struct {
+        const char* what;
+        std::vector<ScanPoint> samples;
+        int rows;
+    } cases[] = {
+        {"closed by the next marker", Scan(300, {0, 299}), 298},
+        {"the recording's last", Scan(300, {0}), 299},
+        {"only its marker", Scan(1, {0}), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int count = static_cast<int>(c.samples.size());
+        const QString text = record::RevolutionText(c.samples.data(), count);
+        EXPECT_EQ(Rows(text).size(), c.rows);
+        if (c.rows > 0) {
+            EXPECT_TRUE(text.contains(QString::fromUtf8("数据个数 ： %1 ").arg(c.rows)));
+            EXPECT_EQ(Rows(text).front(), "   101,     0.062");
+        }
+    }
+}
+
 class ExportFile : public ::testing::Test {
 protected:
     void SetUp() override {
