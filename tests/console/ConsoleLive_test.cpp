@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <cmath>
 #include <csignal>
+#include <functional>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -50,6 +52,37 @@ QString DevicePath(const SimProcess& sim) {
     return QString::fromStdString(sim.Path());
 }
 
+// The console connected to vyk-sim as COM1, with its INI file in a folder of the test's own.
+class ConsoleLive : public ::testing::Test {
+protected:
+    ConsoleLive() {
+        options.iniPath = dir.filePath("VYK-10.ini");
+        options.prompt = &prompt;
+    }
+
+    // The simulator ends after its duration even if the test dies.
+    void StartSim(const std::vector<std::string>& args) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(QFile::exists(DevicePath(*sim))) << sim->Path();
+        EXPECT_TRUE(IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(*sim)));
+    }
+
+    // The window, with COM1 chosen in its port dialog (as typed: "com1").
+    void Connect(std::function<void(TSetPortForm&)> inspect = {}) {
+        window = std::make_unique<TfrmVYK10>(options);
+        window->resize(1106, 700);
+        window->show();
+        AnswerPortDialog("com1", true, std::move(inspect));
+        ASSERT_TRUE(window->FormShow());
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    ConsoleOptions options;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<TfrmVYK10> window;
+};
+
 int RedPixels(const QImage& image) {
     int red = 0;
     for (int y = 0; y < image.height(); y += 2) {
@@ -59,34 +92,19 @@ int RedPixels(const QImage& image) {
     return red;
 }
 
-TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) {
-    SimProcess sim({"--baud", "230400", "--duration", "120"});  // ends even if the test dies
-    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
-    QTemporaryDir dir;
-    const QString iniPath = dir.filePath("VYK-10.ini");
-    EXPECT_TRUE(IniFile(iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
-
-    ScriptedPrompt prompt;
-    ConsoleOptions options;
-    options.iniPath = iniPath;
-    options.prompt = &prompt;
-    auto window = std::make_unique<TfrmVYK10>(options);
-    SignalClose signalClose(window.get());
-    window->resize(1106, 700);
-    window->show();
-    Wait(50);
-
+TEST_F(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--baud", "230400", "--duration", "120"}));
     QStringList offered;
     QString devicePath;
-    AnswerPortDialog("com1", true, [&](TSetPortForm& dialog) {
+    ASSERT_NO_FATAL_FAILURE(Connect([&](TSetPortForm& dialog) {
         for (int i = 0; i < dialog.ComboBoxComList->count(); ++i) {
             offered << dialog.ComboBoxComList->itemText(i);
         }
         devicePath = dialog.lblDevicePath->text();
-    });
-    ASSERT_TRUE(window->FormShow());
+    }));
+    SignalClose signalClose(window.get());
     EXPECT_TRUE(offered.contains("COM1"));
-    EXPECT_EQ(devicePath, DevicePath(sim));
+    EXPECT_EQ(devicePath, DevicePath(*sim));
     EXPECT_EQ(window->statPanels[0]->text(), "COM1:230400");
 
     // Whole revolutions: the newest drawn counter moves on from marker to marker.
@@ -109,34 +127,24 @@ TEST(ConsoleLive, DrawsRevolutionsFromTheSimulatorAndSavesItsKeysWhenSignalled) 
     Wait(200);
     EXPECT_FALSE(window->isVisible()) << "the signal closes the window";
     window.reset();
-    IniFile ini(iniPath);
+    IniFile ini(options.iniPath);
     EXPECT_EQ(ini.ReadString("Main", "BandRate", "-"), "230400");
     EXPECT_EQ(ini.ReadString("Main", "viewtype", "-"), "161");
     EXPECT_EQ(ini.ReadString("Main", "mode", "-"), "0");
-    EXPECT_EQ(ini.ReadString("Ports", "COM1", "-"), DevicePath(sim));
+    EXPECT_EQ(ini.ReadString("Ports", "COM1", "-"), DevicePath(*sim));
 }
 
 // Reads cut packets at every boundary; each was lost while chunks were decoded alone, so the
 // export of one revolution held a few samples fewer than the simulator sent.
-TEST(ConsoleLive, EveryRevolutionAndItsExportHoldEverySampleSent) {
-    SimProcess sim({"--baud", "230400", "--duration", "60"});
-    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
-    QTemporaryDir dir;
-    ScriptedPrompt prompt;
-    ConsoleOptions options;
-    options.iniPath = dir.filePath("VYK-10.ini");
-    options.prompt = &prompt;
+TEST_F(ConsoleLive, EveryRevolutionAndItsExportHoldEverySampleSent) {
     QString exported;
     options.openFile = [&](const QString& path) {
         exported = path;
         return true;
     };
-    EXPECT_TRUE(IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
-    TfrmVYK10 window(options);
-    window.resize(1106, 700);
-    window.show();
-    AnswerPortDialog("COM1", true);
-    ASSERT_TRUE(window.FormShow());
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--baud", "230400", "--duration", "60"}));
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    TfrmVYK10& window = *this->window;
     Wait(3000);
     // The line's bytes of a turn at 10 Hz, less its two info packets, in 4-byte samples.
     constexpr int kSamplesPerTurn = (230400 / 10 / 10 - 2 * 4) / 4;
@@ -203,20 +211,10 @@ float RevolutionMs(const TfrmVYK10& window) {
     return state.rateTurns > 0 ? static_cast<float>(state.rateElapsed) / state.rateTurns : 0;
 }
 
-TEST(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
-    SimProcess sim({"--baud", "230400", "--duration", "120"});
-    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
-    QTemporaryDir dir;
-    ScriptedPrompt prompt;
-    ConsoleOptions options;
-    options.iniPath = dir.filePath("VYK-10.ini");
-    options.prompt = &prompt;
-    EXPECT_TRUE(IniFile(options.iniPath).WriteString("Ports", "COM1", DevicePath(sim)));
-    TfrmVYK10 window(options);
-    window.resize(1106, 700);
-    window.show();
-    AnswerPortDialog("COM1", true);
-    ASSERT_TRUE(window.FormShow());
+TEST_F(ConsoleLive, TheSettingsPageReadsAndChangesTheSimulatorsSettings) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--baud", "230400", "--duration", "120"}));
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    TfrmVYK10& window = *this->window;
     TSettingsPage& page = *window.settingsPage;
 
     window.mniSet->trigger();
@@ -270,28 +268,16 @@ QStringList DecodedLines(const QString& path, int limit) {
     return lines.mid(1);
 }
 
-TEST(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecodeReadsThem) {
-    QTemporaryDir dir;
+TEST_F(ConsoleLive, RecordsTheSimulatorsBytesIntoSegmentsAndReplaysThemAsVykDecodeReadsThem) {
     const QString sent = dir.filePath("sent.bin");
-    SimProcess sim({"--baud", "921600", "--duration", "120", "--tee", sent.toStdString()});
-    ASSERT_TRUE(QFile::exists(DevicePath(sim))) << sim.Path();
-    const QString iniPath = dir.filePath("VYK-10.ini");
-    IniFile ini(iniPath);
-    EXPECT_TRUE(ini.WriteString("Ports", "COM1", DevicePath(sim)));
+    ASSERT_NO_FATAL_FAILURE(
+        StartSim({"--baud", "921600", "--duration", "120", "--tee", sent.toStdString()}));
+    IniFile ini(options.iniPath);
     EXPECT_TRUE(ini.WriteString("Main", "mode", "1"));
     EXPECT_TRUE(ini.WriteString("Main", "viewtype", "162"));
     EXPECT_TRUE(ini.WriteString("Main", "BandRate", "921600"));
-
-    ScriptedPrompt prompt;
-    ConsoleOptions options;
-    options.iniPath = iniPath;
-    options.prompt = &prompt;
     options.segmentLimit = 100000;
-    auto window = std::make_unique<TfrmVYK10>(options);
-    window->resize(1106, 700);
-    window->show();
-    AnswerPortDialog("com1", true);
-    ASSERT_TRUE(window->FormShow());
+    ASSERT_NO_FATAL_FAILURE(Connect());
     Wait(300);
 
     prompt.fileNames = {dir.filePath("run")};
