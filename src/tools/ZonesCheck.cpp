@@ -45,20 +45,6 @@ std::string RevolutionJson(const std::optional<TrippingRevolution>& r, int baud)
            ", \"time_s\": " + Seconds(SecondsOf(*r, baud), 6) + "}";
 }
 
-// The stream's revolutions into the tally.
-class TallyReceiver : public record::ScanReceiver {
-public:
-    explicit TallyReceiver(ZoneTally& tally) : tally_(tally) {}
-    bool Marker(uint64_t bytePosition) override {
-        tally_.Marker(bytePosition);
-        return true;
-    }
-    void Sample(int angle, int32_t distance) override { tally_.Sample(angle, distance); }
-
-private:
-    ZoneTally& tally_;
-};
-
 }  // namespace
 
 std::string SummaryText(const ZoneSummary& s, const ZoneTable& table, int baud) {
@@ -94,8 +80,7 @@ int Check(const Options& options, const ZoneTable& table, std::ostream& out, std
     const int baud = options.baudGiven ? options.baud : scanner::kConsoleBaud;
     const std::vector<int> zones = ExistingZones(table, options.group - 1);
     ZoneTally tally(table, zones);
-    TallyReceiver receiver(tally);
-    record::ScanFeed feed(scanner::kDefaultDistanceLimit, receiver);
+    record::ScanFeed feed(scanner::kDefaultDistanceLimit, tally);
     ProgressBar progress(err, isatty(STDERR_FILENO) == 1);
     std::string error;
     const bool read = decodecli::FeedInput(options.recording, feed, progress, error);

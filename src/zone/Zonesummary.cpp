@@ -2,32 +2,29 @@
 
 #include <algorithm>
 
-#include "EntryAccess.h"
 #include "RecordingSet.h"
-#include "ScanFeed.h"
+#include "RevolutionFeed.h"
 
 namespace {
 
 // Counts reach the window this often, not at every revolution, to keep the lock quiet.
 constexpr uint64_t kPublishEvery = 100;
 
-// The stream's revolutions into the tally, until the summary is stopped.
+// The stream's revolutions into the tally, with the counts so far handed on now and then.
 class TallyFeed : public record::ScanReceiver {
 public:
-    TallyFeed(ZoneTally& tally, const std::atomic<bool>& stop, std::function<void()> publish)
-        : tally_(tally), stop_(stop), publish_(std::move(publish)) {}
+    TallyFeed(ZoneTally& tally, std::function<void()> publish)
+        : tally_(tally), publish_(std::move(publish)) {}
 
     bool Marker(uint64_t bytePosition) override {
-        tally_.Marker(bytePosition);
         if (++markers_ % kPublishEvery == 0)
             publish_();
-        return !stop_.load();
+        return tally_.Marker(bytePosition);
     }
     void Sample(int angle, int32_t distance) override { tally_.Sample(angle, distance); }
 
 private:
     ZoneTally& tally_;
-    const std::atomic<bool>& stop_;
     const std::function<void()> publish_;
     uint64_t markers_ = 0;
 };
@@ -91,24 +88,11 @@ void ZoneRecordingSummary::Publish(const ZoneTally& tally, bool done, const QStr
 
 void ZoneRecordingSummary::Run(const ZoneTable& table, const std::vector<int>& zones) {
     ZoneTally tally(table, zones);
-    TallyFeed receiver(tally, stop_, [&] { Publish(tally, false, QString()); });
-    // The segments as one stream, decoded as vyk-zones check decodes a recording.
-    record::ScanFeed feed(distanceLimit_, receiver);
-    for (int k = 0; k < set_.SegmentCount(); ++k) {
-        record::EntryAccess access;
-        QString error;
-        std::string reason;
-        const bool read = set_.Access(k, access, error) &&
-                          access.ReadAll([&feed](const uint8_t* bytes,
-                                                 size_t count) { feed.Append(bytes, count); },
-                                         &stop_, reason);
-        if (stop_.load() || feed.Failed())
-            return;
-        if (!read) {
-            Publish(tally, true, error.isEmpty() ? set_.Describe(k, reason) : error);
-            return;
-        }
-    }
-    feed.End();
-    Publish(tally, true, QString());
+    TallyFeed receiver(tally, [&] { Publish(tally, false, QString()); });
+    // The whole stream, decoded as vyk-zones check decodes a recording.
+    const record::FeedOutcome outcome =
+        record::FeedRevolutions(set_, record::RevolutionSpan::Whole(set_), distanceLimit_, receiver,
+                                [this](uint64_t, uint64_t) { return !stop_.load(); });
+    if (outcome.result != record::FeedResult::Cancelled)
+        Publish(tally, true, outcome.reason);
 }

@@ -25,11 +25,12 @@ ZoneTally::ZoneTally(const ZoneTable& table, const std::vector<int>& zones) {
     }
 }
 
-void ZoneTally::Marker(uint64_t bytePosition) {
+bool ZoneTally::Marker(uint64_t bytePosition) {
     if (open_)
         CloseRevolution();
     open_ = true;
     openedAt_ = bytePosition;
+    return true;
 }
 
 void ZoneTally::Sample(int angle, int32_t distance) {

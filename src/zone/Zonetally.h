@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "ScanFeed.h"
 #include "Zonetable.h"
 
 struct TrippingRevolution {
@@ -28,7 +29,8 @@ struct ZoneSummary {
 // The zones that exist (a sector or a polygon), of one group (0..3) or of all when group is -1.
 std::vector<int> ExistingZones(const ZoneTable& table, int group);
 
-class ZoneTally {
+// Takes a scan feed's records.
+class ZoneTally : public record::ScanReceiver {
 public:
     // zones: ZoneIndex values of the table's zones to follow.
     ZoneTally(const ZoneTable& table, const std::vector<int>& zones);
@@ -36,9 +38,9 @@ public:
     // A 0-degree marker that begins at this byte of the stream: it ends the revolution open
     // and opens the next. Records before the first marker belong to no complete revolution,
     // nor do those after the last.
-    void Marker(uint64_t bytePosition);
+    bool Marker(uint64_t bytePosition) override;
     // A record of the stream; info points and unmeasured samples count nowhere.
-    void Sample(int angle, int32_t distance);
+    void Sample(int angle, int32_t distance) override;
 
     uint64_t Revolutions() const { return revolutions_; }
     std::vector<ZoneSummary> Summaries() const;
