@@ -87,6 +87,26 @@ bool HistoryReplay::Fits(uint64_t n) const {
     return n <= FileBudget() && n + 1 + GrowthNeeded(n) <= availableMemory();
 }
 
+bool HistoryReplay::MakeRoom(int records) {
+    if (store_.pointCapacity >= records)
+        return true;
+    // The old buffer is freed before the new one is allocated.
+    const uint64_t need = static_cast<uint64_t>(records) * sizeof(ScanPoint);
+    const uint64_t freed = store_.pointBuffer.size() * sizeof(ScanPoint);
+    if (need > freed && need - freed > availableMemory())
+        return false;
+    store_.pointCount = 0;
+    store_.pointBuffer = std::vector<ScanPoint>();
+    store_.pointCapacity = 0;
+    try {
+        store_.pointBuffer.resize(static_cast<size_t>(records));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    store_.pointCapacity = records;
+    return true;
+}
+
 LoadResult HistoryReplay::LoadHistoryFile(const QString& path) {
     BusyScope busy(busy_);
     if (!QFileInfo::exists(path)) {

@@ -30,6 +30,9 @@ public:
     int32_t distanceLimit = 6000;
     int archiveEntryCount = 0;
 
+    // Makes the point buffer hold records, in one allocation, when the memory left allows;
+    // a buffer already as large is kept with its points.
+    bool MakeRoom(int records);
     LoadResult LoadHistoryFile(const QString& path);
     LoadResult LoadArchiveEntry(int index);
     // True while a load runs; the decoder's progress report lets other handlers run meanwhile.

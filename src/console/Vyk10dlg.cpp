@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -129,6 +130,7 @@ void TfrmVYK10::BuildControls() {
     graphLayout->addWidget(LabelGraphData);
     graphLayout->addWidget(pnlGragh, 1);
     graphLayout->addWidget(scrlbrHisLog);
+    graphLayout->addWidget(sldTimeline);
 
     settingsPage = new TSettingsPage(nbMain, *prompt_,
                                      [this](const QByteArray& bytes) { return SendToPort(bytes); });
@@ -228,7 +230,8 @@ void TfrmVYK10::ApplyTimeZoom(bool changed) {
 }
 
 void TfrmVYK10::Image2RightButtonDown(int, int, QPoint globalPos) {
-    if (settings.PopupAvailable() && historyFile.isEmpty())
+    // A replay of a whole recording offers the views; the file shown alone does not.
+    if (settings.PopupAvailable() && (historyFile.isEmpty() || Replaying()))
         pm1->popup(globalPos);
 }
 
@@ -264,6 +267,8 @@ void TfrmVYK10::SystemCommand(int command) {
 void TfrmVYK10::SelectView(int viewType) {
     settings.viewType = viewType;
     ShowTimeButtons(viewType, true);
+    if (Replaying())
+        ShowReplayed(true);
 }
 
 void TfrmVYK10::pm1Popup() {
@@ -422,6 +427,7 @@ void TfrmVYK10::btnOpenFileClick() {
         return;
     historyFile = path;
     LeaveLiveOperation();
+    OpenReplay(path);
     LoadResult result;
     if (HistoryReplay::IsArchivePath(path)) {
         OfferLeftovers(path);
@@ -440,6 +446,19 @@ void TfrmVYK10::btnOpenFileClick() {
     scrlbrHisLog->setMaximum(store.pointCount);
     scrlbrHisLog->setValue(0);
     scrollGuard = true;
+}
+
+// The whole recording, shown from the same first segment as the file alone; a file no
+// recording can be made of is told by the load that follows.
+void TfrmVYK10::OpenReplay(const QString& path) {
+    QString error;
+    if (!StartReplay(path, error))
+        return;
+    // Sized once for the largest segment, so that moving between them never grows it.
+    replay_.MakeRoom(Replaying()->SegmentRoom());
+    mniCircle->setVisible(true);
+    mniData->setVisible(true);
+    mniMulCircle->setVisible(true);
 }
 
 // Live operation does not come back in this run.

@@ -108,6 +108,7 @@ private:
     // Asks once whether segment files left beside the recording's archive are packed.
     void OfferLeftovers(const QString& fileName);
     void LeaveLiveOperation();
+    void OpenReplay(const QString& path);
 
     std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort_;
     int32_t segmentLimit_;

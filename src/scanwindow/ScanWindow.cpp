@@ -118,6 +118,7 @@ void TScanWindow::BuildSharedControls() {
     tmrComport->setInterval(kind_.timerIntervalMs);
     tmrComport->setTimerType(Qt::PreciseTimer);
     connect(tmrComport, &QTimer::timeout, this, &TScanWindow::tmrComportTimer);
+    BuildReplayControls();
 }
 
 void TScanWindow::ReadMainSettings() {
@@ -267,7 +268,13 @@ void TScanWindow::RedrawView() {
     if (ViewBusy())
         return;
     const int length = store.ClampViewWindow();
-    if (graph_) {
+    if (graph_ && DrawsReplayedRevolution()) {
+        // The same revolution is drawn again when the view changes.
+        viewState_.lastDrawnRevolution = -1;
+        graph_->Draw(revolutionPoints_.data(), 0, static_cast<int>(revolutionPoints_.size()));
+        graph_->GetReferencePoint(referenceDistance, referenceAngleCopy);
+        Image2->update();
+    } else if (graph_) {
         graph_->Draw(store.pointBuffer.data() + store.viewStart, store.viewStart, length);
         graph_->GetReferencePoint(referenceDistance, referenceAngleCopy);
         Image2->update();

@@ -6,15 +6,18 @@
 // these controls out beside its own; where the programs differ, the window's ScanWindowKind or
 // one of the hooks below says how.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "Acquisition.h"
 #include "FileReplace.h"
 #include "Interaction.h"
 #include "Lasernode.h"
 #include "PortReconnect.h"
+#include "RecordingReplay.h"
 #include "ScanImage.h"
 #include "ScannerInterface.h"
 #include "Setportdlg.h"
@@ -24,8 +27,11 @@
 class IniFile;
 class Prompt;
 class QAction;
+class QComboBox;
 class QLabel;
 class QScrollBar;
+class QShortcut;
+class QSlider;
 class QStackedWidget;
 class QStatusBar;
 class QTimer;
@@ -121,6 +127,19 @@ public:
     // The commands both programs have: change history, help, distance limit.
     virtual void SystemCommand(int command);
 
+    // Replays the whole recording path belongs to, from the revolution the index finds first
+    // in it; the point buffer keeps what it holds until the user moves. False with the reason
+    // when no recording can be made of the file; a replay shown before goes either way.
+    bool StartReplay(const QString& path, QString& error);
+    // The replay shown, or null.
+    RecordingReplay* Replaying() const { return replaying_.get(); }
+    // The keys' moves; an end reached does nothing, a segment that cannot be read is told.
+    void ReplayMoveExecute(ReplayMove move);
+    void ReplayPlayExecute();
+    void SetReplaySpeed(record::PlaybackSpeed speed);
+    void sldTimelineChange(int step);
+    void tmrReplayTimer();
+
     // State and controls, open to the tests as a form's published parts are.
     PointStore store;
     WindowSettings settings;
@@ -132,6 +151,7 @@ public:
     WheelGate wheelDown;
     WheelGate wheelUp;
     uint8_t portNumber = 0;
+    int replayBaud = 0;  // the line speed a replay is timed at; 0: BandRate
 
     TVykGraph* Graph() const { return graph_.get(); }
     AcquisitionLoop& Loop() { return loop_; }
@@ -146,6 +166,12 @@ public:
     ScanImage* Image2 = nullptr;
     QLabel* LabelGraphData = nullptr;
     QScrollBar* scrlbrHisLog = nullptr;
+    // The whole recording under the view while a replay is shown; each window lays it out.
+    QSlider* sldTimeline = nullptr;
+    QComboBox* cbxReplaySpeed = nullptr;
+    QAction* ReplayPlayAction = nullptr;
+    QLabel* lblReplayPosition = nullptr;
+    QTimer* tmrReplay = nullptr;
     QStatusBar* statMain = nullptr;
     QLabel* statPanels[8] = {};
     QLabel* lblLinkStatus = nullptr;
@@ -175,6 +201,9 @@ protected:
     bool SendToPort(const QByteArray& bytes);
     // A settings write that failed is told; the file was kept as it was.
     void TellIfNotSaved(const WriteResult& result);
+    // Shows the replay's revolution: drawn alone in the circle view; in the views with a time
+    // axis, with moved, the window goes to it, its segment loaded first when another is held.
+    void ShowReplayed(bool moved);
     // A button on tlbMain, after those added before it and left of the system menu's button.
     QAction* AddToolButton(const QString& text);
 
@@ -199,9 +228,26 @@ private:
     bool StartPort(TSerialPort& port);
     std::unique_ptr<TSerialPort> ReopenPort();
     void WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int));
+    void BuildReplayControls();
+    double ReplayNow() const;
+    void LoadReplaySegment(int k);
+    void ShowReplayPosition();
+    void ShowReplayPlaying();
+    bool DrawsReplayedRevolution() const;
 
     const ScanWindowKind kind_;
     PortReconnect reconnect_;
+
+    std::unique_ptr<RecordingReplay> replaying_;
+    QElapsedTimer replayClock_;
+    std::vector<QShortcut*> replayKeys_;
+    QAction* replaySpeedItem_ = nullptr;  // cbxReplaySpeed on the toolbar
+    bool timelineGuard_ = true;           // off while the program moves the timeline
+    int replaySegment_ = -1;              // the segment the point buffer holds
+    // Where each revolution of that segment begins in the buffer, in order.
+    std::vector<int> segmentMarkers_;
+    // The revolution shown, as the circle view draws it: after one point, between two markers.
+    std::vector<ScanPoint> revolutionPoints_;
 };
 
 }  // namespace scanwindow
