@@ -36,7 +36,6 @@ using namespace scanwindow;
 
 namespace {
 
-constexpr char kHistoryFilter[] = "激光压缩数据文件 (*.Zip);;激光数据文件 (*.000);;所有文件 (*)";
 // Leftover segments named in the question before the rest is counted.
 constexpr int kLeftoversNamed = 5;
 
@@ -422,7 +421,7 @@ void TfrmVYK10::btnOpenFileClick() {
         return;
     }
     const QString path = prompt_->OpenFileName(QString(), QFileInfo(historyFile).path(),
-                                               QString::fromUtf8(kHistoryFilter));
+                                               QString::fromUtf8(kRecordingFilter));
     if (path.isEmpty())
         return;
     historyFile = path;

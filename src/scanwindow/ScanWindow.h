@@ -131,6 +131,8 @@ public:
     // in it; the point buffer keeps what it holds until the user moves. False with the reason
     // when no recording can be made of the file; a replay shown before goes either way.
     bool StartReplay(const QString& path, QString& error);
+    // Ends the replay shown, its controls hidden; the point buffer keeps what it holds.
+    void StopReplay();
     // The replay shown, or null.
     RecordingReplay* Replaying() const { return replaying_.get(); }
     // The keys' moves; an end reached does nothing, a segment that cannot be read is told.
@@ -229,6 +231,7 @@ private:
     std::unique_ptr<TSerialPort> ReopenPort();
     void WheelStep(WheelGate& gate, QPoint globalPos, void (TVykGraph::*step)(int));
     void BuildReplayControls();
+    void ShowReplayControls(bool open);
     double ReplayNow() const;
     void LoadReplaySegment(int k);
     void ShowReplayPosition();

@@ -88,7 +88,27 @@ bool TScanWindow::StartReplay(const QString& path, QString& error) {
     tmrReplay->stop();
     replaying_.reset();
     replaying_ = RecordingReplay::Open(path, settings.distanceLimit, error);
-    const bool open = replaying_ != nullptr;
+    ShowReplayControls(replaying_ != nullptr);
+    if (!replaying_)
+        return false;
+    replayClock_.start();
+    replaying_->SetBaud(replayBaud > 0 ? replayBaud : settings.baudRate, ReplayNow());
+    replaying_->SetSpeed(kReplaySpeeds[std::max(cbxReplaySpeed->currentIndex(), 0)], ReplayNow());
+    // The buffer holds the opened segment once the window has loaded it.
+    replaySegment_ = replaying_->OpenedSegment();
+    ShowReplayPosition();
+    ShowReplayPlaying();
+    tmrReplay->start();
+    return true;
+}
+
+void TScanWindow::StopReplay() {
+    tmrReplay->stop();
+    replaying_.reset();
+    ShowReplayControls(false);
+}
+
+void TScanWindow::ShowReplayControls(bool open) {
     // Placed after the window's own buttons once a replay is first shown.
     if (open && !replaySpeedItem_) {
         tlbMain->insertAction(toolbarEnd_, ReplayPlayAction);
@@ -103,17 +123,6 @@ bool TScanWindow::StartReplay(const QString& path, QString& error) {
     revolutionPoints_.clear();
     segmentMarkers_.clear();
     replaySegment_ = -1;
-    if (!open)
-        return false;
-    replayClock_.start();
-    replaying_->SetBaud(replayBaud > 0 ? replayBaud : settings.baudRate, ReplayNow());
-    replaying_->SetSpeed(kReplaySpeeds[std::max(cbxReplaySpeed->currentIndex(), 0)], ReplayNow());
-    // The buffer holds the opened segment once the window has loaded it.
-    replaySegment_ = replaying_->OpenedSegment();
-    ShowReplayPosition();
-    ShowReplayPlaying();
-    tmrReplay->start();
-    return true;
 }
 
 double TScanWindow::ReplayNow() const {

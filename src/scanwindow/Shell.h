@@ -19,6 +19,9 @@ constexpr int kCmdHelp = 2001;
 constexpr int kCmdDistanceLimit = 2004;
 constexpr int kCmdLinkStatus = 2005;
 
+// The file dialog's filter for a recording to replay.
+constexpr char kRecordingFilter[] = "激光压缩数据文件 (*.Zip);;激光数据文件 (*.000);;所有文件 (*)";
+
 // Replaces any file at path by a change history carried as GBK text, in the locale's encoding
 // for a Linux editor; false when it cannot be written.
 bool WriteHistoryText(const QString& path, const QByteArray& gbkText);

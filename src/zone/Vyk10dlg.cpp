@@ -19,6 +19,7 @@
 
 #include "IniFile.h"
 #include "Process.h"
+#include "Prompt.h"
 #include "ScanImage.h"
 #include "ScannerInterface.h"
 #include "Shell.h"
@@ -40,6 +41,7 @@ using namespace scanwindow;
 namespace {
 
 constexpr int kLeftPanelWidth = 616;
+constexpr int kSummaryIntervalMs = 200;
 
 }  // namespace
 
@@ -79,6 +81,9 @@ void TfrmVYK10::BuildControls() {
         buttons->addWidget(w);
     left->addLayout(buttons);
     for (int o = 0; o < kZoneOutputs; ++o) left->addWidget(BuildOutput(o, pnl1));
+    lblZoneSummary = new QLabel(pnl1);
+    lblZoneSummary->setVisible(false);
+    left->addWidget(lblZoneSummary);
     BuildLogPanel(pnl1);
     left->addWidget(pnlLog, 1);
     left->addStretch();
@@ -96,7 +101,12 @@ void TfrmVYK10::BuildControls() {
     nbMain->addWidget(setPage);
     mainLayout->addWidget(nbMain, 1);
     mainLayout->addWidget(scrlbrHisLog);
+    mainLayout->addWidget(sldTimeline);
     setCentralWidget(pnlMain);
+
+    tmrZoneSummary = new QTimer(this);
+    tmrZoneSummary->setInterval(kSummaryIntervalMs);
+    connect(tmrZoneSummary, &QTimer::timeout, this, &TfrmVYK10::ShowSummary);
 }
 
 QWidget* TfrmVYK10::BuildOutput(int output, QWidget* parent) {
@@ -200,6 +210,10 @@ void TfrmVYK10::ConnectTool() {
     tool_.redraw = [this] {
         RedrawView();
         for (int o = 0; o < kZoneOutputs; ++o) ShowBoxes(o);
+        if (summary_) {
+            summary_->Follow(tool_.Table(), tool_.Editor().Group());
+            ShowSummary();
+        }
     };
     tool_.showProgress = [this](int maximum) {
         delete processForm;
@@ -258,6 +272,8 @@ void TfrmVYK10::FormCreate() {
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("显示信息框"), kCmdShowLog);
     systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
+    systemMenu->AddItem(QStringLiteral("打开历史文件"), kCmdOpenRecording);
+    systemMenu->AddItem(QStringLiteral("返回实时数据"), kCmdLeaveReplay)->setVisible(false);
     systemMenu->AddItem(QStringLiteral("版本修改历史(&V)"), kCmdChangeHistory);
     systemMenu->AddItem(QStringLiteral("帮助(&H)"), kCmdHelp);
     AddLinkStatusItem();
@@ -271,6 +287,8 @@ void TfrmVYK10::FormCreate() {
 void TfrmVYK10::FormDestroy() {
     delete processForm;
     processForm = nullptr;
+    // It reads the replay's recording, which goes with the window.
+    summary_.reset();
     {
         // One write of the file at exit; the inner writes go with the batch's commit.
         IniFile::Batch batch(*ini_);
@@ -305,8 +323,69 @@ QByteArray TfrmVYK10::ChangeHistoryText() const {
 void TfrmVYK10::SystemCommand(int command) {
     if (command == kCmdShowLog)
         pnlLog->setVisible(true);
+    else if (command == kCmdOpenRecording)
+        OpenRecordingExecute();
+    else if (command == kCmdLeaveReplay)
+        LeaveReplayExecute();
     else
         TScanWindow::SystemCommand(command);
+}
+
+void TfrmVYK10::OpenRecordingExecute() {
+    const QString path =
+        prompt_->OpenFileName(QString(), QString(), QString::fromUtf8(kRecordingFilter));
+    if (path.isEmpty())
+        return;
+    // The summary reads the recording a replay shown before holds open.
+    summary_.reset();
+    QString error;
+    if (!StartReplay(path, error)) {
+        prompt_->Message(error, QString(), Prompt::Icon::Warning);
+        // A replay shown before went with it.
+        if (tool_.Replaying())
+            ReturnToLive();
+        return;
+    }
+    // The scanner stays untouched while its zones are tried on the recording.
+    ReleasePort();
+    ShowPortStatus();
+    summary_ = std::make_unique<ZoneRecordingSummary>(Replaying()->Set(), settings.distanceLimit);
+    summary_->Follow(tool_.Table(), tool_.Editor().Group());
+    ShowReplayMode(true);
+}
+
+void TfrmVYK10::LeaveReplayExecute() {
+    if (!Replaying())
+        return;
+    summary_.reset();
+    StopReplay();
+    ReturnToLive();
+}
+
+void TfrmVYK10::ReturnToLive() {
+    ShowReplayMode(false);
+    store.pointCount = 0;
+    RedrawView();
+    ConnectActionExecute();
+    ShowPortStatus();
+}
+
+void TfrmVYK10::ShowReplayMode(bool replaying) {
+    tool_.SetReplaying(replaying);
+    graph_->SetOutputsFromZones(replaying);
+    systemMenu->Item(kCmdLeaveReplay)->setVisible(replaying);
+    lblZoneSummary->setVisible(replaying);
+    if (replaying) {
+        ShowSummary();
+        tmrZoneSummary->start();
+    } else {
+        tmrZoneSummary->stop();
+    }
+}
+
+void TfrmVYK10::ShowSummary() {
+    if (summary_)
+        lblZoneSummary->setText(ZoneSummaryLines(summary_->Current()));
 }
 
 }  // namespace zone

@@ -1,5 +1,6 @@
 #include "Zonesummary.h"
 
+#include <QStringList>
 #include <algorithm>
 
 #include "RecordingSet.h"
@@ -41,6 +42,18 @@ QString ZoneSummaryText(const ZoneSummary& summary) {
         .arg(summary.zone % kZoneOutputs + 1)
         .arg(summary.tripped)
         .arg(summary.revolutions);
+}
+
+QString ZoneSummaryLines(const ZoneRecordingSummary::Progress& progress) {
+    QStringList lines;
+    for (const ZoneSummary& zone : progress.zones) lines << ZoneSummaryText(zone);
+    if (lines.isEmpty())
+        lines << QStringLiteral("本组没有区域");
+    if (!progress.done)
+        lines << QStringLiteral("统计中…");
+    if (!progress.error.isEmpty())
+        lines << QStringLiteral("未读完: ") + progress.error;
+    return lines.join(QLatin1Char('\n'));
 }
 
 ZoneRecordingSummary::ZoneRecordingSummary(const record::RecordingSet& set, int32_t distanceLimit)

@@ -59,3 +59,7 @@ private:
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };
+
+// The summary as the window shows it: a line per zone, a word while the count goes on, and the
+// reason when the recording could not be read to its end.
+QString ZoneSummaryLines(const ZoneRecordingSummary::Progress& progress);

@@ -7,10 +7,14 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
@@ -22,10 +26,12 @@
 #include "ScriptedPrompt.h"
 #include "SimLog.h"
 #include "SimProcess.h"
+#include "SimRecording.h"
 #include "SystemMenu.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
 #include "WindowFixture.h"
+#include "ZoneShapes.h"
 
 using namespace zone;
 
@@ -189,6 +195,103 @@ TEST_F(ZoneWindow, ASaveWhileTheAdapterIsAwayGoesOutWhenItIsBack) {
     QByteArray line;
     Pump(10000, [&] { return (line += adapter.Far().Receive(1 << 10, 0)).contains("\n"); });
     EXPECT_TRUE(line.startsWith("#IOL ")) << line.toStdString();
+}
+
+// A recording replayed under the zones instead of the live scan: the summary counts what
+// vyk-zones check counts, a saved edit redraws and counts again without a word to a scanner, and
+// leaving goes back to the port through its dialog.
+TEST_F(ZoneWindow, ARecordingIsReplayedUnderTheZonesAndLeftForTheLiveScan) {
+    ASSERT_TRUE(RecordZoneScanner(VYK_RECORD_PATH, dir.filePath("run").toStdString()));
+    const QString recording = dir.filePath("run.Zip");
+    ZoneTable table;
+    table.zones[ZoneIndex(0, 0)] = Polygon({-20, 100, 50, 100, 50, 210, -20, 210}, 5);  // the walk
+    table.zones[ZoneIndex(0, 2)] = Polygon({-100, -280, 100, -280, 100, -320, -100, -320}, 5);
+    {
+        IniFile ini(IniPath());
+        ASSERT_TRUE(static_cast<bool>(StoreZones(ini, table)));
+        ASSERT_TRUE(ini.WriteString("Ports", "COM7", pty.SlavePath()));
+    }
+    SpawnedProgram check({VYK_ZONES_PATH, "check", "--json", "--group", "1",
+                          IniPath().toStdString(), recording.toStdString()});
+    const QJsonArray checked = QJsonDocument::fromJson(QByteArray::fromStdString(check.ReadAll(60)))
+                                   .object()["zones"]
+                                   .toArray();
+    check.WaitExit(10);
+    ASSERT_EQ(checked.size(), 2);
+
+    auto w = Make();
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    prompt.fileNames = {recording};
+    w->SystemCommand(kCmdOpenRecording);
+    ASSERT_NE(w->Replaying(), nullptr);
+    EXPECT_FALSE(w->PortOpen()) << "the scanner is left alone";
+    EXPECT_TRUE(w->sldTimeline->isVisible());
+    EXPECT_TRUE(w->lblZoneSummary->isVisible());
+    EXPECT_TRUE(w->systemMenu->Item(kCmdLeaveReplay)->isVisible());
+    const auto counted = [&w] {
+        return w->Summary()->Current().done && !w->lblZoneSummary->text().contains("统计中");
+    };
+    Pump(30000, [&] { return counted() && w->Replaying()->Revolution() >= 0; });
+    ASSERT_TRUE(counted());
+    QStringList lines;
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject zone = checked[i].toObject();
+        lines << QStringLiteral("区域%1: %2/%3 圈触发")
+                     .arg(zone["output"].toInt())
+                     .arg(zone["tripped"].toInt())
+                     .arg(zone["revolutions"].toInt());
+    }
+    EXPECT_EQ(w->lblZoneSummary->text(), lines.join('\n'));
+    EXPECT_GT(checked[0].toObject()["tripped"].toInt(), 0);
+    // The wall is in every revolution: the drawn one trips its zone whatever the recording says.
+    EXPECT_GE(w->Graph()->ZoneHits(2), 5);
+    EXPECT_TRUE(w->Graph()->OutputActive(2));
+
+    // The walk zone moved out of the object's way and saved: drawn at once, counted again.
+    const char* moved[] = {"-20", "250", "50", "250", "50", "270", "-20", "270", "", ""};
+    for (int i = 0; i < ZoneBoxes::kCoordinates; ++i)
+        w->outputs[0].coordinate[i]->setText(moved[i]);
+    w->outputs[0].save->click();
+    EXPECT_EQ(w->Graph()->Zone(0).y[0], 250);
+    EXPECT_EQ(w->processForm, nullptr) << "no transfer to a scanner";
+    EXPECT_EQ(w->Tool().Transfer().PendingCommands(), 0);
+    EXPECT_TRUE(w->lblZoneSummary->text().contains("统计中")) << "started again";
+    Pump(30000, counted);
+    EXPECT_TRUE(w->lblZoneSummary->text().startsWith(
+        QStringLiteral("区域1: 0/%1 圈触发").arg(checked[0].toObject()["revolutions"].toInt())))
+        << w->lblZoneSummary->text().toStdString();
+
+    // Leaving: the port dialog opens the scanner again and the live scan's controls return.
+    AnswerPortDialog("COM7", true);
+    w->SystemCommand(kCmdLeaveReplay);
+    EXPECT_EQ(w->Replaying(), nullptr);
+    EXPECT_EQ(w->Summary(), nullptr);
+    EXPECT_TRUE(w->PortOpen());
+    EXPECT_FALSE(w->sldTimeline->isVisible());
+    EXPECT_FALSE(w->lblZoneSummary->isVisible());
+    EXPECT_FALSE(w->systemMenu->Item(kCmdLeaveReplay)->isVisible());
+    w->outputs[0].save->click();
+    EXPECT_EQ(pty.Receive(7, 2000), QByteArray("#SF 0\r\n")) << "saves reach the scanner again";
+}
+
+// A file no recording can be made of is told, and the live scan goes on.
+TEST_F(ZoneWindow, AFileThatIsNoRecordingIsToldAndTheLiveScanStays) {
+    auto w = Make(PortsSection());
+    AnswerPortDialog("COM7", true);
+    ASSERT_TRUE(w->FormShow());
+    prompt.fileNames = {dir.filePath("missing.Zip")};
+    w->SystemCommand(kCmdOpenRecording);
+    EXPECT_EQ(w->Replaying(), nullptr);
+    EXPECT_TRUE(w->PortOpen());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(prompt.MessageTexts()[0].contains("missing.Zip"))
+        << prompt.MessageTexts()[0].toStdString();
+    EXPECT_FALSE(w->lblZoneSummary->isVisible());
+    // Cancelled: nothing happens.
+    w->SystemCommand(kCmdOpenRecording);
+    EXPECT_TRUE(w->PortOpen());
+    EXPECT_EQ(prompt.messages.size(), 1u);
 }
 
 // The scanner decides its outputs from its own zones: the simulator is given a five-point zone
