@@ -222,7 +222,7 @@ protected:
     static void SetUpTestSuite() {
         graphtest::EnsureGuiApp();
         folder = new QTemporaryDir;
-        ASSERT_TRUE(RecordZoneScanner(VYK_RECORD_PATH, folder->filePath("run").toStdString()));
+        ASSERT_EQ(RecordZoneScanner(VYK_RECORD_PATH, folder->filePath("run").toStdString()), "");
     }
     static void TearDownTestSuite() {
         delete folder;

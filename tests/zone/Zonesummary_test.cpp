@@ -37,8 +37,9 @@ protected:
     static void SetUpTestSuite() {
         folder = new QTemporaryDir;
         // Small segments, so that the stream runs on across entries.
-        ASSERT_TRUE(RecordZoneScanner(VYK_RECORD_PATH, folder->filePath("run").toStdString(),
-                                      {"--segment-bytes", "20000"}));
+        ASSERT_EQ(RecordZoneScanner(VYK_RECORD_PATH, folder->filePath("run").toStdString(),
+                                    {"--segment-bytes", "20000"}),
+                  "");
     }
     static void TearDownTestSuite() {
         delete folder;
