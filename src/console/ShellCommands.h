@@ -9,6 +9,8 @@ namespace console {
 
 constexpr int kCmdUpgrade = 2002;
 constexpr int kCmdDisplayFilter = 2003;
+constexpr int kCmdExportRange = 2006;
+constexpr int kCmdExportMcap = 2007;
 
 // The change history text as the program carries it: GBK with CR LF line ends.
 QByteArray ChangeHistoryText();

@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Decodedlg.h"
 #include "Iapdlg.h"
@@ -65,13 +66,18 @@ QString RecordingFaultText(const record::LogStatus& status) {
     return text;
 }
 
+ReplayedRecording Replayed(const RecordingReplay& replay) {
+    return {replay.Set(), replay.Index(), std::max(replay.Revolution(), 0), replay.Baud()};
+}
+
 }  // namespace
 
 TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     : TScanWindow(options, kConsoleWindow, parent),
       makeUpgradePort_(std::move(options.makeUpgradePort)),
       segmentLimit_(options.segmentLimit),
-      replay_(store, decoder_, *prompt_, historyFile) {
+      replay_(store, decoder_, *prompt_, historyFile),
+      exports_(*prompt_, exportProgress) {
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     BuildControls();
     BuildMenus();
@@ -176,6 +182,9 @@ void TfrmVYK10::FormCreate() {
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("显示过滤"), kCmdDisplayFilter);
     systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
+    systemMenu->AddSeparator();
+    systemMenu->AddItem(QStringLiteral("导出区间..."), kCmdExportRange);
+    systemMenu->AddItem(QStringLiteral("导出MCAP..."), kCmdExportMcap);
     AddLinkStatusItem();
 
     ReadMainSettings();
@@ -256,6 +265,12 @@ void TfrmVYK10::SystemCommand(int command) {
             displayFilter = !displayFilter;
             graph_->SetDisplayFilter(displayFilter);
             break;
+        case kCmdExportRange:
+            ExportRange();
+            break;
+        case kCmdExportMcap:
+            ExportMcap();
+            break;
         default:
             TScanWindow::SystemCommand(command);
             replay_.distanceLimit = settings.distanceLimit;
@@ -317,6 +332,11 @@ void TfrmVYK10::ShowSettingsPage(bool on) {
 }
 
 void TfrmVYK10::btnOpenSaveLogFileClick() {
+    // A replay records nothing: the button exports what it shows.
+    if (Replaying()) {
+        ExportScan();
+        return;
+    }
     if (logFile_) {
         StopRecording();
         // The button stops a recording in every view; only the data views start one.
@@ -407,10 +427,42 @@ void TfrmVYK10::ShowRecordButton(int image) {
 }
 
 void TfrmVYK10::ExportScan() {
+    const RecordingReplay* replay = Replaying();
     const record::ExportOutcome outcome =
-        record::ExportScan(store.pointBuffer.data(), store.pointCount, options_.openFile);
+        replay ? record::ExportRevolution(replay->Samples().data(),
+                                          static_cast<int>(replay->Samples().size()),
+                                          options_.openFile)
+               : record::ExportScan(store.pointBuffer.data(), store.pointCount, options_.openFile);
     if (outcome.result == record::ExportResult::Failed)
         prompt_->Message(record::ExportFailedText(outcome), QString(), Prompt::Icon::Warning);
+}
+
+void TfrmVYK10::ExportRange() {
+    if (!Replaying()) {
+        prompt_->Message(QStringLiteral("请先打开历史文件，再导出其中的区间！"), QString(),
+                         Prompt::Icon::Warning);
+        return;
+    }
+    Exports().ExportRange(Replayed(*Replaying()));
+}
+
+// Without a replay the recording is chosen here and converted without being shown.
+void TfrmVYK10::ExportMcap() {
+    if (Replaying()) {
+        Exports().ExportMcap(Replayed(*Replaying()));
+        return;
+    }
+    const QString recording =
+        prompt_->OpenFileName(QStringLiteral("导出MCAP"), QFileInfo(historyFile).path(),
+                              QString::fromUtf8(kRecordingFilter));
+    if (!recording.isEmpty())
+        Exports().ExportMcapOfFile(recording, settings.baudRate);
+}
+
+RecordingExports& TfrmVYK10::Exports() {
+    exports_.distanceLimit = settings.distanceLimit;
+    exports_.folder = QFileInfo(historyFile).path();
+    return exports_;
 }
 
 void TfrmVYK10::btnOpenFileClick() {
@@ -455,6 +507,8 @@ void TfrmVYK10::OpenReplay(const QString& path) {
         return;
     // Sized once for the largest segment, so that moving between them never grows it.
     replay_.MakeRoom(Replaying()->SegmentRoom());
+    btnOpenSaveLogFile->setVisible(true);
+    btnOpenSaveLogFile->setToolTip(QStringLiteral("导出显示的一圈"));
     mniCircle->setVisible(true);
     mniData->setVisible(true);
     mniMulCircle->setVisible(true);

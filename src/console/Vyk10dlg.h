@@ -6,8 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include "ExportProgress.h"
 #include "HistoryReplay.h"
 #include "Logfile.h"
+#include "RecordingExports.h"
 #include "ScanWindow.h"
 
 class IapPort;
@@ -56,7 +58,10 @@ public:
 
     void btnOpenSaveLogFileClick();
     void btnOpenFileClick();
+    // Live the newest complete revolution; during a replay the one shown.
     void ExportScan();
+    void ExportRange();
+    void ExportMcap();
 
     bool displayFilter = false;
     QString historyFile;
@@ -87,6 +92,7 @@ public:
     TSettingsPage* settingsPage = nullptr;
     QToolButton* btnExitSet = nullptr;
     record::TfrmFileProcess* frmFileProcess = nullptr;
+    ExportProgressDialog exportProgress{this};
 
 protected:
     QByteArray ChangeHistoryText() const override;
@@ -109,6 +115,8 @@ private:
     void OfferLeftovers(const QString& fileName);
     void LeaveLiveOperation();
     void OpenReplay(const QString& path);
+    // The exports as the settings and the recording's folder have them now.
+    RecordingExports& Exports();
 
     std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort_;
     int32_t segmentLimit_;
@@ -116,6 +124,7 @@ private:
     int shownFaults_ = 0;
     bool faultTold_ = false;
     HistoryReplay replay_;
+    RecordingExports exports_;
 };
 
 }  // namespace console
