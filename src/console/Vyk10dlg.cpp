@@ -182,6 +182,7 @@ void TfrmVYK10::FormCreate() {
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("显示过滤"), kCmdDisplayFilter);
     systemMenu->AddItem(QStringLiteral("最远距离设置"), kCmdDistanceLimit);
+    systemMenu->AddItem(QStringLiteral("回放波特率..."), kCmdReplayBaud);
     systemMenu->AddSeparator();
     systemMenu->AddItem(QStringLiteral("导出区间..."), kCmdExportRange);
     systemMenu->AddItem(QStringLiteral("导出MCAP..."), kCmdExportMcap);

@@ -99,20 +99,32 @@ bool OpensDebugMenu(bool rightButton, int x) {
     return rightButton && x >= 0 && x <= 9;
 }
 
-bool AskDistanceLimit(Prompt& prompt, int& distanceLimit) {
+namespace {
+
+// A positive integer asked for with the value as the default; true when it changed.
+bool AskPositive(Prompt& prompt, const char* label, const char* tooSmall, int& value) {
     const QString answer =
-        prompt.Input(QString::fromUtf8("提示："), QString::fromUtf8("输入最大距离值："),
-                     QString::number(distanceLimit));
+        prompt.Input(QString::fromUtf8("提示："), QString::fromUtf8(label), QString::number(value));
     bool ok = false;
-    const int value = answer.trimmed().toInt(&ok);
-    if (!ok || value == distanceLimit)
+    const int entered = answer.trimmed().toInt(&ok);
+    if (!ok || entered == value)
         return false;
-    if (value < 1) {
-        prompt.Message(QString::fromUtf8(kDistanceTooSmall));
+    if (entered < 1) {
+        prompt.Message(QString::fromUtf8(tooSmall));
         return false;
     }
-    distanceLimit = value;
+    value = entered;
     return true;
+}
+
+}  // namespace
+
+bool AskDistanceLimit(Prompt& prompt, int& distanceLimit) {
+    return AskPositive(prompt, "输入最大距离值：", kDistanceTooSmall, distanceLimit);
+}
+
+bool AskReplayBaud(Prompt& prompt, int& baud) {
+    return AskPositive(prompt, "回放的波特率（录制时的串口速度）：", kBaudTooSmall, baud);
 }
 
 QString AskTitle(Prompt& prompt, const QString& title) {

@@ -65,6 +65,11 @@ constexpr char kDistanceTooSmall[] = "最大距离不能小于1!";
 // The distance limit dialog; true when the answer is an integer that differs from the limit.
 // A limit below 1 would drop every measurement: it is refused with a message.
 bool AskDistanceLimit(Prompt& prompt, int& distanceLimit);
+constexpr char kBaudTooSmall[] = "波特率不能小于1!";
+
+// The replay's baud dialog; true when the answer is an integer that differs from baud. A rate
+// below 1 would put every revolution at an endless time: it is refused with a message.
+bool AskReplayBaud(Prompt& prompt, int& baud);
 // The title dialog; a cancelled box returns the unchanged title.
 QString AskTitle(Prompt& prompt, const QString& title);
 

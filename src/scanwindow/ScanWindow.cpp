@@ -432,6 +432,9 @@ void TScanWindow::SystemCommand(int command) {
         case kCmdLinkStatus:
             ShowLinkStatusWindow();
             break;
+        case kCmdReplayBaud:
+            AskReplayBaudExecute();
+            break;
         case kCmdDistanceLimit:
             if (AskDistanceLimit(*prompt_, settings.distanceLimit)) {
                 loop_.distanceLimit = settings.distanceLimit;

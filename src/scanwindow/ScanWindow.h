@@ -139,6 +139,8 @@ public:
     void ReplayMoveExecute(ReplayMove move);
     void ReplayPlayExecute();
     void SetReplaySpeed(record::PlaybackSpeed speed);
+    // The line speed the replay is timed at, BandRate until the user gives another.
+    void AskReplayBaudExecute();
     void sldTimelineChange(int step);
     void tmrReplayTimer();
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "Interaction.h"
 #include "Prompt.h"
 #include "ScannerInterface.h"
 
@@ -162,6 +163,17 @@ void TScanWindow::SetReplaySpeed(record::PlaybackSpeed speed) {
         replaying_->SetSpeed(speed, ReplayNow());
 }
 
+void TScanWindow::AskReplayBaudExecute() {
+    int baud = replayBaud > 0 ? replayBaud : settings.baudRate;
+    if (!AskReplayBaud(*prompt_, baud))
+        return;
+    replayBaud = baud;
+    if (replaying_) {
+        replaying_->SetBaud(baud, ReplayNow());
+        ShowReplayPosition();
+    }
+}
+
 void TScanWindow::sldTimelineChange(int step) {
     if (!timelineGuard_ || !replaying_ || ViewBusy())
         return;
@@ -230,6 +242,8 @@ void TScanWindow::LoadReplaySegment(int k) {
             segmentMarkers_.push_back(i);
     }
     statPanels[7]->setText(replaying_->SegmentText(k));
+    // A narrow bar cuts the path; its whole text is at hand.
+    statPanels[7]->setToolTip(statPanels[7]->text());
     scrollGuard = false;
     scrlbrHisLog->setMaximum(store.pointCount);
     scrlbrHisLog->setValue(0);

@@ -18,6 +18,7 @@ constexpr int kCmdChangeHistory = 2000;
 constexpr int kCmdHelp = 2001;
 constexpr int kCmdDistanceLimit = 2004;
 constexpr int kCmdLinkStatus = 2005;
+constexpr int kCmdReplayBaud = 2008;
 
 // The file dialog's filter for a recording to replay.
 constexpr char kRecordingFilter[] = "激光压缩数据文件 (*.Zip);;激光数据文件 (*.000);;所有文件 (*)";

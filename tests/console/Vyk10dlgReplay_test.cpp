@@ -17,6 +17,7 @@
 #include "RecordingSets.h"
 #include "ScannerInterface.h"
 #include "ScriptedPrompt.h"
+#include "Shell.h"
 #include "Vyk10dlg.h"
 #include "Vykgraph.h"
 #include "WidgetTestMain.h"
@@ -187,6 +188,23 @@ TEST_F(ConsoleReplay, SpacePlaysAndPausesAtTheChosenSpeed) {
     Pump(20000, [&] { return !w->Replaying()->Playing(); });
     EXPECT_EQ(w->Replaying()->Revolution(), Index().Count() - 1) << "played to the end";
     EXPECT_EQ(w->ReplayPlayAction->text(), QStringLiteral("播放"));
+}
+
+// Times are the byte position over the byte rate of BandRate, or of the rate the user gives.
+TEST_F(ConsoleReplay, ThePositionsTimeFollowsTheReplaysBaud) {
+    Open(Archive("run.Zip"));
+    w->SelectView(vykgraph::kViewCircle);
+    Press(Qt::Key_End);
+    const double bytes = static_cast<double>(Index().Position(Index().Count() - 1));
+    const auto shown = [&](double byteRate) {
+        return scanwindow::ReplayPositionText(Index().Count() - 1, Index().Count(), true,
+                                              bytes / byteRate);
+    };
+    EXPECT_EQ(w->lblReplayPosition->text(), shown(23040));
+    prompt.inputs.push_back(QStringLiteral("921600"));
+    w->SystemCommand(scanwindow::kCmdReplayBaud);
+    EXPECT_EQ(w->lblReplayPosition->text(), shown(92160));
+    EXPECT_EQ(w->settings.baudRate, 230400) << "the port's rate stays";
 }
 
 // The replay begins at the file the user chose, a later archive of the set too.

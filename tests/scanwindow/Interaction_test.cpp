@@ -142,6 +142,31 @@ TEST(DistanceDialog, RefusesALimitBelowOneWithAMessageAndKeepsTheOldValue) {
     }
 }
 
+// A rate below 1 would put every revolution of a replay at an endless time.
+TEST(ReplayBaudDialog, TakesANewPositiveRateOnly) {
+    const struct {
+        const char* answer;
+        bool changed;
+        int baud;
+        bool told;
+    } cases[] = {
+        {"921600", true, 921600, false},
+        {"230400", false, 230400, false},
+        {"x", false, 230400, false},
+        {"0", false, 230400, true},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrompt prompt;
+        prompt.inputs.push_back(QString::fromUtf8(c.answer));
+        int baud = 230400;
+        EXPECT_EQ(AskReplayBaud(prompt, baud), c.changed) << c.answer;
+        EXPECT_EQ(baud, c.baud) << c.answer;
+        EXPECT_EQ(prompt.MessageTexts(),
+                  c.told ? QStringList{QString::fromUtf8(kBaudTooSmall)} : QStringList{})
+            << c.answer;
+    }
+}
+
 TEST(TitleDialog, CancelKeepsTheTitle) {
     ScriptedPrompt prompt;
     EXPECT_EQ(AskTitle(prompt, "old"), "old");

@@ -1,6 +1,6 @@
 // Renders the console's settings page after "读取设置" against the simulator, the status bar and
-// the "链路状态" window on a damaged line, and the decode tool after each of its explanations,
-// into PNG files:
+// the "链路状态" window on a damaged line, the decode tool after each of its explanations, and
+// the replay of a recording of 99 segments in the circle and the data view, into PNG files:
 //   console_screens OUTPUT_FOLDER
 
 #include <QApplication>
@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -18,6 +20,8 @@
 #include "IniFile.h"
 #include "Linkstatusdlg.h"
 #include "PortDialogAnswer.h"
+#include "RecordingSets.h"
+#include "ScriptedPrompt.h"
 #include "Settingspage.h"
 #include "Shell.h"
 #include "Vyk10dlg.h"
@@ -104,6 +108,48 @@ bool DecodeTool(const QString& folder) {
     return Save(tool, folder + "/decode_4bytes.png") && three;
 }
 
+// A recording of 99 segments made by the console's recorder from the simulator's stream, opened
+// with the open button: the data view in the middle of segment 40, then the circle view with
+// the timeline a third of the way.
+bool Replay(const QString& folder) {
+    QTemporaryDir dir;
+    constexpr int kSegmentLimit = 40000;
+    Record(dir.filePath("run"), SimulatedStream(98 * 41000), kSegmentLimit);
+    console::ConsoleOptions options;
+    options.iniPath = dir.filePath("VYK-10.ini");
+    ScriptedPrompt prompt;
+    options.prompt = &prompt;
+    if (!IniFile(options.iniPath).WriteString("Main", "mode", "1") ||
+        !IniFile(options.iniPath).WriteString("Main", "viewtype", "162")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(options.iniPath));
+        return false;
+    }
+    console::TfrmVYK10 window(options);
+    window.resize(1106, 700);
+    window.show();
+    Wait(200);
+    prompt.fileNames = {dir.filePath("run.Zip")};
+    window.btnOpenFile->trigger();
+    scanwindow::RecordingReplay* replay = window.Replaying();
+    for (int i = 0; i < 500 && replay && !replay->Index().Done(); ++i) Wait(20);
+    if (!replay || replay->Set().SegmentCount() != 99 || replay->Revolution() < 0) {
+        std::fprintf(stderr, "the recording did not open as 99 segments\n");
+        return false;
+    }
+    // PageDown as the user presses it, up to segment 40 (shown as 40/99 in panel 7).
+    for (int k = replay->Segment(); k < 40 && replay->Segment() < 40; ++k)
+        window.ReplayMoveExecute(scanwindow::ReplayMove::NextSegment);
+    window.scrlbrHisLog->setValue(window.store.pointCount / 2);
+    Wait(300);
+    const bool data = Save(window, folder + "/console_replay_segment40.png");
+    window.SelectView(vykgraph::kViewCircle);
+    window.sldTimeline->setValue(scanwindow::RecordingReplay::kTimelineSteps / 3);
+    Wait(300);
+    const bool circle = Save(window, folder + "/console_replay_circle.png");
+    window.close();
+    return data && circle;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,5 +162,6 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     const bool settings = SettingsPage(folder);
     const bool link = LinkStatus(folder);
-    return DecodeTool(folder) && settings && link ? 0 : 1;
+    const bool replay = Replay(folder);
+    return DecodeTool(folder) && settings && link && replay ? 0 : 1;
 }
