@@ -107,6 +107,16 @@ bool HistoryReplay::MakeRoom(int records) {
     return true;
 }
 
+LoadResult HistoryReplay::LoadChosen(const QString& path) {
+    if (IsArchivePath(path))
+        return LoadArchiveEntry(0);
+    const LoadResult result = LoadHistoryFile(path);
+    archiveEntryCount = 0;
+    if (showPath)
+        showPath(path);
+    return result;
+}
+
 LoadResult HistoryReplay::LoadHistoryFile(const QString& path) {
     BusyScope busy(busy_);
     if (!QFileInfo::exists(path)) {

@@ -33,6 +33,9 @@ public:
     // Makes the point buffer hold records, in one allocation, when the memory left allows;
     // a buffer already as large is kept with its points.
     bool MakeRoom(int records);
+    // The file the user chose: an archive's first entry, or the file as a raw stream, which
+    // panel 7 names whether it loads or not.
+    LoadResult LoadChosen(const QString& path);
     LoadResult LoadHistoryFile(const QString& path);
     LoadResult LoadArchiveEntry(int index);
     // True while a load runs; the decoder's progress report lets other handlers run meanwhile.

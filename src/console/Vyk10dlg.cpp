@@ -480,17 +480,13 @@ void TfrmVYK10::btnOpenFileClick() {
     historyFile = path;
     LeaveLiveOperation();
     OpenReplay(path);
-    LoadResult result;
-    if (HistoryReplay::IsArchivePath(path)) {
+    if (HistoryReplay::IsArchivePath(path))
         OfferLeftovers(path);
-        result = replay_.LoadArchiveEntry(0);
-    } else {
-        result = replay_.LoadHistoryFile(path);
-        replay_.archiveEntryCount = 0;
-        statPanels[7]->setText(path);
-    }
-    if (result != LoadResult::Loaded)
-        return;
+    if (replay_.LoadChosen(path) == LoadResult::Loaded)
+        ShowLoadedFromStart();
+}
+
+void TfrmVYK10::ShowLoadedFromStart() {
     store.viewStart = 0;
     store.viewLength = graph_->PointsPerView();
     RedrawView();

@@ -115,6 +115,7 @@ private:
     void OfferLeftovers(const QString& fileName);
     void LeaveLiveOperation();
     void OpenReplay(const QString& path);
+    void ShowLoadedFromStart();
     // The exports as the settings and the recording's folder have them now.
     RecordingExports& Exports();
 

@@ -208,6 +208,53 @@ TEST_F(Replay, ProgressIsReportedWhileTheLoadHoldsTheBuffer) {
     EXPECT_FALSE(replay.Busy());
 }
 
+// An archive loads its first entry; any other file is a raw stream, named in panel 7 even when
+// it fails.
+TEST_F(Replay, TheChosenFileLoadsAsAnArchiveOrARawStream) {
+    Archive("run.Zip", "run.000", Packets(300));
+    WriteAll(Path("raw.dat"), Packets(200));
+    const struct {
+        QString file;
+        LoadResult result;
+        int points;
+        QString panel;
+    } cases[] = {
+        {Path("run.Zip"), LoadResult::Loaded, 300, Path("run.000") + " , 0/1:run.000"},
+        {Path("raw.dat"), LoadResult::Loaded, 200, Path("raw.dat")},
+        {Path("absent.000"), LoadResult::Failed, 200, Path("absent.000")},
+    };
+    for (const auto& c : cases) {
+        historyFile = c.file;
+        EXPECT_EQ(replay.LoadChosen(c.file), c.result) << c.file.toStdString();
+        EXPECT_EQ(store.pointCount, c.points) << c.file.toStdString();
+        EXPECT_EQ(panel, c.panel);
+        EXPECT_EQ(replay.archiveEntryCount, c.file.endsWith(".Zip") ? 1 : 0);
+    }
+}
+
+// The buffer is made once as large as the largest segment needs; with too little memory left
+// it stays as it was, and one as large keeps its points.
+TEST_F(Replay, RoomIsMadeOnceAndOnlyWhereTheMemoryAllows) {
+    WriteAll(Path("raw.dat"), Packets(100));
+    ASSERT_EQ(replay.LoadHistoryFile(Path("raw.dat")), LoadResult::Loaded);
+    EXPECT_TRUE(replay.MakeRoom(1000000));
+    EXPECT_EQ(store.pointCount, 100) << "large enough already";
+    replay.availableMemory = [] { return uint64_t{10} << 20; };
+    EXPECT_FALSE(replay.MakeRoom(2000000));
+    EXPECT_EQ(store.pointCapacity, 1000000);
+    EXPECT_EQ(store.pointCount, 100);
+    replay.availableMemory = [] { return uint64_t{1} << 30; };
+    EXPECT_TRUE(replay.MakeRoom(2000000));
+    EXPECT_EQ(store.pointCapacity, 2000000);
+    EXPECT_EQ(store.pointBuffer.size(), 2000000u);
+    // A file of the largest size now decodes without another allocation.
+    const ScanPoint* buffer = store.pointBuffer.data();
+    WriteAll(Path("big.dat"), Packets(1500000));
+    ASSERT_EQ(replay.LoadHistoryFile(Path("big.dat")), LoadResult::Loaded);
+    EXPECT_EQ(store.pointBuffer.data(), buffer);
+    EXPECT_EQ(store.pointCount, 1500000);
+}
+
 TEST_F(Replay, TheFirstEntryOfAnArchiveIsReadInMemoryAndNothingIsLeftBeside) {
     Archive("run.Zip", "run.000", Packets(1000, 100));
     Archive("run.Zip", "run.001", Packets(500, 2000));

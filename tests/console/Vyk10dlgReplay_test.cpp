@@ -168,6 +168,25 @@ TEST_F(ConsoleReplay, TheCircleViewStepsAndFollowsTheTimeline) {
     EXPECT_NE(w->Image2->target, before) << "another revolution is drawn";
 }
 
+// In the multi-circle view the arrows move the window to the next revolution's marker, into
+// the next segment at the end of one; the data view leaves them to its scroll bar.
+TEST_F(ConsoleReplay, TheMultiCircleViewStepsFromMarkerToMarker) {
+    Open(Archive("run.Zip"));
+    Press(Qt::Key_Right);
+    EXPECT_EQ(w->Replaying()->Revolution(), Index().FirstOf(0)) << "not in the data view";
+    w->SelectView(vykgraph::kViewMultiCircle);
+    const int next = Index().FirstOf(1);
+    ASSERT_TRUE(w->Replaying()->Seek(next - 1, 0));
+    for (int r : {next, next + 1}) {
+        Press(Qt::Key_Right);
+        EXPECT_EQ(w->Replaying()->Revolution(), r);
+        EXPECT_EQ(w->Replaying()->Segment(), Index().SegmentOf(r));
+        EXPECT_EQ(w->store.pointBuffer[static_cast<size_t>(w->store.viewStart)].distance,
+                  Index().Counter(r))
+            << "the window begins at the revolution's marker";
+    }
+}
+
 TEST_F(ConsoleReplay, SpacePlaysAndPausesAtTheChosenSpeed) {
     Open(Archive("run.Zip"));
     w->SelectView(vykgraph::kViewCircle);
