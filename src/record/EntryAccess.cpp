@@ -5,6 +5,7 @@
 #include <zlib.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "ZipArchive.h"
@@ -52,8 +53,9 @@ std::vector<uint8_t> Deflated(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> packed(length);
     if (compress2(packed.data(), &length, bytes.data(), bytes.size(), 1) != Z_OK)
         return bytes;
-    packed.resize(length);
-    return packed;
+    // A copy of its own size: resizing would keep the whole bound allocated for every point.
+    return std::vector<uint8_t>(packed.begin(),
+                                packed.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
 bool Inflated(const std::vector<uint8_t>& packed, std::vector<uint8_t>& bytes) {

@@ -92,6 +92,19 @@ TEST_F(EntryAccessTest, AnyRangeReadsTheEntrysBytesFromTheNearestAccessPoint) {
     }
 }
 
+// Each access point kept the whole bound of its deflated window allocated, as much as the window
+// undeflated, so deflating it saved no memory in the index of a long recording.
+TEST_F(EntryAccessTest, AnAccessPointHoldsOnlyItsDeflatedWindow) {
+    record::EntryAccess access;
+    Locate(access);
+    ReadAll(access);
+    ASSERT_FALSE(access.Points().empty());
+    for (const record::AccessPoint& p : access.Points()) {
+        EXPECT_LT(p.window.size(), 32768u) << p.out;
+        EXPECT_EQ(p.window.capacity(), p.window.size()) << p.out;
+    }
+}
+
 TEST_F(EntryAccessTest, AReadAskedToStopEndsAndNotesNoAccessPoints) {
     record::EntryAccess access;
     Locate(access);
