@@ -19,8 +19,6 @@
 #include "Decodedlg.h"
 #include "Iapdlg.h"
 #include "IniFile.h"
-#include "Leftovers.h"
-#include "Logfile.h"
 #include "NxIapPort.h"
 #include "Progressdlg.h"
 #include "Prompt.h"
@@ -37,35 +35,6 @@ using namespace scanwindow;
 
 namespace {
 
-// Leftover segments named in the question before the rest is counted.
-constexpr int kLeftoversNamed = 5;
-
-QString RecordingFaultText(const record::LogStatus& status) {
-    const record::LogFault& fault = status.lastFault;
-    QString text;
-    switch (fault.kind) {
-        case record::LogFault::Kind::Create:
-            text = QStringLiteral("警告：无法创建录制文件 %1：%2").arg(fault.path, fault.reason);
-            break;
-        case record::LogFault::Kind::Write:
-            text = QStringLiteral("警告：录制文件 %1 写入失败：%2").arg(fault.path, fault.reason);
-            break;
-        case record::LogFault::Kind::Pack:
-            text = QStringLiteral("警告：录制文件 %1 打包失败：%2，文件保留在磁盘上")
-                       .arg(fault.path, fault.reason);
-            break;
-        case record::LogFault::Kind::Keep:
-            text = QStringLiteral("警告：录制文件 %1 无法打包（%2），已改名为 %3")
-                       .arg(fault.path, fault.reason, fault.keptAs);
-            break;
-        case record::LogFault::Kind::None:
-            break;
-    }
-    if (status.lostBytes > 0)
-        text += QStringLiteral("，已丢失 %1 字节").arg(status.lostBytes);
-    return text;
-}
-
 ReplayedRecording Replayed(const RecordingReplay& replay) {
     return {replay.Set(), replay.Index(), std::max(replay.Revolution(), 0), replay.Baud()};
 }
@@ -75,7 +44,7 @@ ReplayedRecording Replayed(const RecordingReplay& replay) {
 TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     : TScanWindow(options, kConsoleWindow, parent),
       makeUpgradePort_(std::move(options.makeUpgradePort)),
-      segmentLimit_(options.segmentLimit),
+      recording_(*prompt_, options.segmentLimit),
       replay_(store, decoder_, *prompt_, historyFile),
       exports_(*prompt_, exportProgress) {
     setWindowTitle(QString::fromUtf8(kDesignCaption));
@@ -83,10 +52,7 @@ TfrmVYK10::TfrmVYK10(ConsoleOptions options, QWidget* parent)
     BuildMenus();
     nbMain->setCurrentIndex(0);
     loop_.recorder = [this](const uint8_t* bytes, int count) {
-        if (!logFile_)
-            return;
-        logFile_->WriteStream(bytes, count);
-        if (logFile_->Status().faults != shownFaults_)
+        if (recording_.Write(bytes, count))
             ShowRecordingFault();
     };
     replay_.showPath = [this](const QString& text) { statPanels[7]->setText(text); };
@@ -201,7 +167,7 @@ void TfrmVYK10::FormDestroy() {
     tmrComport->stop();
     ReleasePort();
     // Packs the recording's last segment.
-    logFile_.reset();
+    recording_.Stop();
     store.pointCount = 0;
     graph_.reset();
 }
@@ -321,7 +287,7 @@ void TfrmVYK10::ShowSettingsPage(bool on) {
     nbMain->setCurrentIndex(on ? 1 : 0);
     if (on) {
         btnOpenFile->setEnabled(false);
-        btnOpenSaveLogFile->setEnabled(logFile_ != nullptr);
+        btnOpenSaveLogFile->setEnabled(recording_.Active());
         ButtonTimeZoomUp->setVisible(false);
         ButtonTimeZoomDown->setVisible(false);
         return;
@@ -338,7 +304,7 @@ void TfrmVYK10::btnOpenSaveLogFileClick() {
         ExportScan();
         return;
     }
-    if (logFile_) {
+    if (recording_.Active()) {
         StopRecording();
         // The button stops a recording in every view; only the data views start one.
         if (settings.viewType == vykgraph::kViewCircle || nbMain->currentIndex() == 1)
@@ -351,34 +317,24 @@ void TfrmVYK10::btnOpenSaveLogFileClick() {
                                                  QStringLiteral("激光压缩数据文件 (*.Zip)"));
     if (chosen.isEmpty())
         return;
-    const QString name = record::ChangeFileExt(chosen, QStringLiteral(".Zip"));
-    OfferLeftovers(name);
-    // Any file of the first pass would be overwritten, a leftover segment as much as the archive.
-    const QString existing = record::ExistingRecordingFile(name);
-    if (!existing.isEmpty()) {
-        prompt_->Message(existing + QStringLiteral(" 已经存在！"));
-        return;
+    switch (recording_.Start(chosen)) {
+        case ConsoleRecording::Started::Yes:
+            statPanels[7]->setText(recording_.Name());
+            ShowRecordButton(kImageRecording);
+            break;
+        case ConsoleRecording::Started::NoBuffer:
+            statPanels[7]->setText(QStringLiteral("Create Save LogFile Failed！"));
+            break;
+        case ConsoleRecording::Started::Exists:
+            break;
     }
-    auto logFile = std::make_unique<record::TLogFile>(name, record::kLogBufferSize, segmentLimit_,
-                                                      record::kArchiveCount);
-    if (!logFile->HasBuffer()) {
-        statPanels[7]->setText(QStringLiteral("Create Save LogFile Failed！"));
-        return;
-    }
-    logFile_ = std::move(logFile);
-    shownFaults_ = 0;
-    faultTold_ = false;
-    statPanels[7]->setText(name);
-    ShowRecordButton(kImageRecording);
 }
 
 // Packs the last segment; a failure of that pack stays in panel 7.
 void TfrmVYK10::StopRecording() {
-    logFile_->CloseLog();
-    const bool failed = logFile_->Status().faults != shownFaults_;
+    const bool failed = recording_.Stop();
     if (failed)
         ShowRecordingFault();
-    logFile_.reset();
     historyFile.clear();
     if (!failed) {
         statPanels[7]->clear();
@@ -392,33 +348,13 @@ void TfrmVYK10::StopRecording() {
 // Panel 7 always shows the newest failure; the message box comes once per recording, after the
 // tick, since a modal box inside the loop would let the timer run the loop again.
 void TfrmVYK10::ShowRecordingFault() {
-    shownFaults_ = logFile_->Status().faults;
-    const QString text = RecordingFaultText(logFile_->Status());
+    const QString text = recording_.FaultText();
     statPanels[7]->setText(text);
     statPanels[7]->setToolTip(text);
-    if (faultTold_)
+    if (!recording_.FirstFault())
         return;
-    faultTold_ = true;
     QTimer::singleShot(0, this,
                        [this, text] { prompt_->Message(text, QString(), Prompt::Icon::Warning); });
-}
-
-void TfrmVYK10::OfferLeftovers(const QString& fileName) {
-    const record::Leftovers found = record::FindLeftovers(fileName);
-    if (found.segments.isEmpty())
-        return;
-    QString names = found.segments.mid(0, kLeftoversNamed).join('\n');
-    if (found.segments.size() > kLeftoversNamed)
-        names += QStringLiteral("\n… 共 %1 个文件").arg(found.segments.size());
-    const QString question =
-        QStringLiteral("发现未打包的录制文件：\n%1\n是否打包到 %2？").arg(names, found.archive);
-    if (prompt_->Message(question, QString(), Prompt::Icon::Question, Prompt::Buttons::YesNo) !=
-        Prompt::Answer::Yes) {
-        return;
-    }
-    QString error;
-    if (!record::PackLeftovers(found, error))
-        prompt_->Message(QStringLiteral("打包失败：") + error, QString(), Prompt::Icon::Warning);
 }
 
 void TfrmVYK10::ShowRecordButton(int image) {
@@ -481,7 +417,7 @@ void TfrmVYK10::btnOpenFileClick() {
     LeaveLiveOperation();
     OpenReplay(path);
     if (HistoryReplay::IsArchivePath(path))
-        OfferLeftovers(path);
+        recording_.OfferLeftovers(path);
     if (replay_.LoadChosen(path) == LoadResult::Loaded)
         ShowLoadedFromStart();
 }
@@ -517,7 +453,7 @@ void TfrmVYK10::LeaveLiveOperation() {
     btn3->setVisible(false);
     btnOpenSaveLogFile->setVisible(false);
     // No more data comes; packed now, its open segment is no leftover of the file opened.
-    logFile_.reset();
+    recording_.Stop();
     for (QAction* item : pm1->actions()) item->setVisible(false);
     tmrComport->stop();
     ReleasePort();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "ConsoleRecording.h"
 #include "ExportProgress.h"
 #include "HistoryReplay.h"
 #include "Logfile.h"
@@ -70,7 +71,7 @@ public:
     static constexpr int kImageRecordIdle = 8;
     static constexpr int kImageRecording = 30;
 
-    const record::TLogFile* Recording() const { return logFile_.get(); }
+    const record::TLogFile* Recording() const { return recording_.Log(); }
     HistoryReplay& Replay() { return replay_; }
 
     QAction* btnOpenFile = nullptr;
@@ -111,8 +112,6 @@ private:
     void ShowRecordButton(int image);
     void StopRecording();
     void ShowRecordingFault();
-    // Asks once whether segment files left beside the recording's archive are packed.
-    void OfferLeftovers(const QString& fileName);
     void LeaveLiveOperation();
     void OpenReplay(const QString& path);
     void ShowLoadedFromStart();
@@ -120,10 +119,7 @@ private:
     RecordingExports& Exports();
 
     std::function<std::unique_ptr<IapPort>(Prompt&, const IniFile*)> makeUpgradePort_;
-    int32_t segmentLimit_;
-    std::unique_ptr<record::TLogFile> logFile_;
-    int shownFaults_ = 0;
-    bool faultTold_ = false;
+    ConsoleRecording recording_;
     HistoryReplay replay_;
     RecordingExports exports_;
 };
