@@ -1,6 +1,5 @@
-// Opening a long recording as the console's replay does and moving about in it: the recording
-// set, its revolution index on the worker thread and the cursor, over 99 segments of the
-// simulator's scanner stream recorded by the console's own recorder.
+// Opening a long recording as the console does and moving about in it with its replay, over 99
+// segments of the simulator's scanner stream recorded by the console's own recorder.
 
 #include <benchmark/benchmark.h>
 
@@ -22,10 +21,9 @@
 
 #include "Lasernode.h"
 #include "Logfile.h"
-#include "RecordingCursor.h"
+#include "RecordingReplay.h"
 #include "RecordingSet.h"
 #include "ReplayOpening.h"
-#include "RevolutionIndex.h"
 #include "ScanStream.h"
 #include "ScannerInterface.h"
 
@@ -137,21 +135,21 @@ double PeakMegabytes() {
     return static_cast<double>(usage.ru_maxrss) / 1024;
 }
 
-// The cursor stands on revolution r: its samples open with r's marker and counter.
-bool OnRevolution(const record::RecordingCursor& cursor, const record::RevolutionIndex& index,
-                  int r) {
-    const std::vector<ScanPoint>& samples = cursor.Samples();
-    return cursor.Revolution() == r && samples.size() > 1 &&
+// The replay shows revolution r: its samples open with r's marker and counter.
+bool OnRevolution(const scanwindow::RecordingReplay& replay, int r) {
+    const std::vector<ScanPoint>& samples = replay.Samples();
+    const record::RevolutionIndex& index = replay.Index();
+    return replay.Revolution() == r && samples.size() > 1 &&
            samples.front().angle == scanner::kInfoZeroDegree &&
            samples.front().distance == index.Counter(r);
 }
 
-// Each iteration opens the recording from a cold cache as the console's open button does;
+// Each iteration opens the recording from a cold cache as the console's open button does, in
+// one console as a user opens it again;
 // first_revolution_s is the time until its first revolution is shown (_cpu_s the CPU time of
-// both threads meanwhile). Once the index holds
-// every segment (index_s), the cursor jumps to kJumps random revolutions of the whole
-// recording; jump_ms is the slowest. peak_mb is the peak resident memory of the replay. Each
-// figure is the worst of the iterations.
+// both threads meanwhile). Once the index holds every segment (index_s), the replay jumps to
+// kJumps random revolutions of the whole recording; jump_ms is the slowest. peak_mb is the peak
+// resident memory of the replay. Each figure is the worst of the iterations.
 void BM_OpenRecordingSet(benchmark::State& state) {
     QString error;
     if (!EnsureRecording(error)) {
@@ -165,20 +163,21 @@ void BM_OpenRecordingSet(benchmark::State& state) {
     double slowestJump = 0;
     double peak = 0;
     int revolutions = 0;
+    ReplayOpening opening;
     for (auto _ : state) {
         state.PauseTiming();
         ForgetCachedPages();
         ResetPeakMemory();
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
-        ReplayOpening opening;
         if (!opening.Open(kRecording, error)) {
             state.SkipWithError(error.toStdString().c_str());
             return;
         }
         first = std::max(first, opening.FirstRevolutionSeconds());
         firstCpu = std::max(firstCpu, opening.FirstRevolutionCpuSeconds());
-        const record::RevolutionIndex& index = opening.Index();
+        scanwindow::RecordingReplay& replay = opening.Replay();
+        const record::RevolutionIndex& index = replay.Index();
         while (!index.Done()) std::this_thread::sleep_for(ReplayOpening::kTick);
         indexed = std::max(indexed, SecondsSince(start));
         revolutions = index.Count();
@@ -186,9 +185,9 @@ void BM_OpenRecordingSet(benchmark::State& state) {
         for (int i = 0; i < kJumps; ++i) {
             const int r = anywhere(random);
             const Clock::time_point jump = Clock::now();
-            const bool moved = opening.Cursor().Seek(r);
+            const bool moved = replay.Seek(r, opening.Now());
             slowestJump = std::max(slowestJump, SecondsSince(jump) * 1000);
-            if (!moved || !OnRevolution(opening.Cursor(), index, r)) {
+            if (!moved || !OnRevolution(replay, r)) {
                 state.SkipWithError("a jump did not land on its revolution");
                 return;
             }

@@ -1,9 +1,10 @@
 #pragma once
 
 // The console's open button without its window, timed: the replay of the whole recording set
-// started with its index growing on the worker, the opened segment loaded into the point buffer
-// for the views with a time axis, then the replay's timer ticked until the first revolution is
-// shown.
+// started with its index growing on the worker, the point buffer made room for the largest
+// segment and the chosen file's first segment loaded into it, then the replay's timer ticked
+// until the first revolution is shown. Opened again, it replaces its replay and keeps the
+// point buffer, as the console does.
 
 #include <time.h>
 #include <QString>
@@ -14,9 +15,7 @@
 #include "Acquisition.h"
 #include "HistoryReplay.h"
 #include "Lasernode.h"
-#include "RecordingCursor.h"
-#include "RecordingSet.h"
-#include "RevolutionIndex.h"
+#include "RecordingReplay.h"
 #include "ScriptedPrompt.h"
 
 class ReplayOpening {
@@ -27,28 +26,31 @@ public:
     // False with the reason (a message the console would have shown) when the recording did
     // not open or nothing of it was shown.
     bool Open(const QString& path, QString& error) {
-        const auto start = std::chrono::steady_clock::now();
+        start_ = std::chrono::steady_clock::now();
         const double cpuStart = ProcessCpuSeconds();
-        if (!set_.Open(path, error))
+        replay_.reset();
+        replay_ = scanwindow::RecordingReplay::Open(path, history_.distanceLimit, error);
+        if (!replay_)
             return false;
-        index_ = std::make_unique<record::RevolutionIndex>(set_);
-        cursor_ = std::make_unique<record::RecordingCursor>(set_, *index_);
-        index_->Start();
+        if (!history_.MakeRoom(replay_->SegmentRoom())) {
+            error = QStringLiteral("no memory for the point buffer");
+            return false;
+        }
         historyFile_ = path;
-        const console::LoadResult loaded = console::HistoryReplay::IsArchivePath(path)
-                                               ? history_.LoadArchiveEntry(0)
-                                               : history_.LoadHistoryFile(path);
-        loadSeconds_ = Since(start);
-        if (loaded != console::LoadResult::Loaded) {
+        if (history_.LoadChosen(path) != console::LoadResult::Loaded) {
             error = prompt_.MessageTexts().join(QStringLiteral("; "));
             return false;
         }
-        while (!FirstReady() && !index_->Done()) std::this_thread::sleep_for(kTick);
-        if (!cursor_->Seek(index_->FirstOf(0))) {
-            error = cursor_->Error();
-            return false;
+        loadSeconds_ = Now();
+        while (!replay_->Tick(Now()).shown) {
+            const bool none = replay_->Index().Done() && replay_->Index().Count() == 0;
+            if (none || !replay_->Error().isEmpty()) {
+                error = none ? QStringLiteral("no revolution found") : replay_->Error();
+                return false;
+            }
+            std::this_thread::sleep_for(kTick);
         }
-        firstSeconds_ = Since(start);
+        firstSeconds_ = Now();
         firstCpuSeconds_ = ProcessCpuSeconds() - cpuStart;
         return true;
     }
@@ -60,8 +62,11 @@ public:
     double FirstRevolutionCpuSeconds() const { return firstCpuSeconds_; }
     int Points() const { return store_.pointCount; }
 
-    const record::RevolutionIndex& Index() const { return *index_; }
-    record::RecordingCursor& Cursor() { return *cursor_; }
+    scanwindow::RecordingReplay& Replay() { return *replay_; }
+    // Seconds since the press, the replay's clock.
+    double Now() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
 
 private:
     static double ProcessCpuSeconds() {
@@ -69,24 +74,14 @@ private:
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
         return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
     }
-    static double Since(std::chrono::steady_clock::time_point start) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
-
-    // The first revolution is known whole once the next one begins or the index is done.
-    bool FirstReady() const {
-        return index_->FirstOf(0) + 1 < index_->Count() || (index_->Done() && index_->Count() > 0);
-    }
 
     ScriptedPrompt prompt_;
     scanwindow::PointStore store_;
     TLaserDecode decoder_;
     QString historyFile_;
     console::HistoryReplay history_{store_, decoder_, prompt_, historyFile_};
-    record::RecordingSet set_;
-    // The cursor goes before the index, whose worker stops before the set goes.
-    std::unique_ptr<record::RevolutionIndex> index_;
-    std::unique_ptr<record::RecordingCursor> cursor_;
+    std::unique_ptr<scanwindow::RecordingReplay> replay_;
+    std::chrono::steady_clock::time_point start_;
     double loadSeconds_ = 0;
     double firstSeconds_ = 0;
     double firstCpuSeconds_ = 0;
