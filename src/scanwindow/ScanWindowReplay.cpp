@@ -51,6 +51,9 @@ void TScanWindow::BuildReplayControls() {
         cbxReplaySpeed->addItem(QString::fromUtf8(record::PlaybackSpeedText(speed)));
     cbxReplaySpeed->setToolTip(QStringLiteral("回放速度"));
     cbxReplaySpeed->setFocusPolicy(Qt::NoFocus);
+    // A child of the window until a replay puts it on the toolbar; shown, it would cover the
+    // toolbar's first buttons.
+    cbxReplaySpeed->setVisible(false);
     connect(cbxReplaySpeed, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int i) {
                 if (i >= 0)

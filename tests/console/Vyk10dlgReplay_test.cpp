@@ -80,6 +80,7 @@ ConsoleReplay::Shared* ConsoleReplay::shared = nullptr;
 TEST_F(ConsoleReplay, OpeningShowsTheFirstSegmentAsBeforeWithTheWholeRecordingBeside) {
     EXPECT_FALSE(w->sldTimeline->isVisible());
     EXPECT_FALSE(w->lblReplayPosition->isVisible());
+    EXPECT_FALSE(w->cbxReplaySpeed->isVisible()) << "the speeds cover no button before a replay";
     Open(Archive("run.Zip"));
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_EQ(w->statPanels[7]->text().toStdString(),
