@@ -426,10 +426,7 @@ void TfrmVYK10::ShowLoadedFromStart() {
     store.viewStart = 0;
     store.viewLength = graph_->PointsPerView();
     RedrawView();
-    scrollGuard = false;
-    scrlbrHisLog->setMaximum(store.pointCount);
-    scrlbrHisLog->setValue(0);
-    scrollGuard = true;
+    SetScrollPosition(0);
 }
 
 // The whole recording, shown from the same first segment as the file alone; a file no

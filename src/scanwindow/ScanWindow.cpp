@@ -282,12 +282,15 @@ void TScanWindow::RedrawView() {
     ShowPointStatus();
     const bool scrolls = settings.viewType == vykgraph::kViewData ||
                          (kind_.multiCircleScrolls && HasTimeAxis(settings.viewType));
-    if (scrlbrHisLog->isEnabled() && scrolls) {
-        scrollGuard = false;
-        scrlbrHisLog->setMaximum(store.pointCount);
-        scrlbrHisLog->setValue(store.viewStart);
-        scrollGuard = true;
-    }
+    if (scrlbrHisLog->isEnabled() && scrolls)
+        SetScrollPosition(store.viewStart);
+}
+
+void TScanWindow::SetScrollPosition(int value) {
+    scrollGuard = false;
+    scrlbrHisLog->setMaximum(store.pointCount);
+    scrlbrHisLog->setValue(value);
+    scrollGuard = true;
 }
 
 void TScanWindow::ShowPortStatus() {

@@ -202,6 +202,8 @@ protected:
     void ReadMainSettings();
     void AddLinkStatusItem();
     void CreateGraph();
+    // The scroll bar over the point buffer, at value, without its handler moving the view.
+    void SetScrollPosition(int value);
     bool SendToPort(const QByteArray& bytes);
     // A settings write that failed is told; the file was kept as it was.
     void TellIfNotSaved(const WriteResult& result);

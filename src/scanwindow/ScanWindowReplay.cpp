@@ -247,10 +247,7 @@ void TScanWindow::LoadReplaySegment(int k) {
     statPanels[7]->setText(replaying_->SegmentText(k));
     // A narrow bar cuts the path; its whole text is at hand.
     statPanels[7]->setToolTip(statPanels[7]->text());
-    scrollGuard = false;
-    scrlbrHisLog->setMaximum(store.pointCount);
-    scrlbrHisLog->setValue(0);
-    scrollGuard = true;
+    SetScrollPosition(0);
     if (count < 0)
         prompt_->Message(error, QString(), Prompt::Icon::Warning);
 }
